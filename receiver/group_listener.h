@@ -1,0 +1,99 @@
+// GroupListener: the receiving side's network half. It joins a multicast group and runs
+// a receive thread of its own that only receives datagrams and appends them to a queue.
+// Everything else (Join, Leave, Start, Stop, taking blocks off the queue, destruction)
+// runs on the host's thread; the receive thread touches only the socket, the two flags,
+// `currentBlock` and, under `queueLock`, the queue.
+#pragma once
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Dgram_Mcast.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "receiver/datagram.h"
+
+namespace tide {
+
+// One received datagram, byte for byte as it came, with what arrived of it.
+struct ReceiveBlock {
+    // Only the first `length` bytes arrived; the rest is whatever the block held before.
+    uint8_t datagram[kDatagramBytes];
+    // Bytes received: 0 to kDatagramBytes (a longer datagram is cut to kDatagramBytes).
+    int32_t length = 0;
+    // IPv4 address and UDP source port of the sender.
+    ACE_INET_Addr sender;
+};
+
+// Bounds how long Stop waits for a thread blocked in a receive.
+constexpr std::chrono::microseconds kReceiveTimeout{500};
+// How long the receive thread sleeps before it looks again while not joined, or while a
+// block cannot be allocated.
+constexpr std::chrono::milliseconds kIdlePause{1};
+// Asked for the socket's receive buffer, so that bursts wait in the kernel while the
+// receive thread catches up. Linux doubles what it grants for its own bookkeeping.
+constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
+
+class GroupListener {
+public:
+    // Not joined, no thread, an empty queue. Throws std::bad_alloc only when memory is
+    // short; a first block that cannot be allocated is allocated by the receive thread later.
+    GroupListener();
+    // Stops a running receive thread first, leaves the group if joined, frees every queued
+    // block and closes the socket.
+    ~GroupListener();
+    GroupListener(const GroupListener&) = delete;
+    GroupListener& operator=(const GroupListener&) = delete;
+
+    // Joins the group `host` (a dotted IPv4 address or a name resolved to IPv4) on `port`,
+    // allowing other sockets on the same port. Answers the socket's join result: 0 on
+    // success, −1 on failure. `groupAddress` takes the new address either way; a failed
+    // join leaves the listener joined or not joined as it was.
+    int32_t Join(uint16_t port, const wchar_t* host);
+
+    // Leaves `groupAddress`: −1 when not joined, otherwise the socket's leave result.
+    // Keeps the socket open and the thread running.
+    int32_t Leave();
+
+    // Ends any receive thread, then starts a new one. Never more than one thread exists.
+    // When a thread cannot be created, no datagram is received until the next Start.
+    void Start();
+
+    // Ends the receive thread, if any, and waits for it; does not leave the group.
+    // Datagrams that arrive afterwards wait in the socket.
+    void Stop();
+
+    // The oldest received block, now the caller's, or null when the queue is empty.
+    // Delivery calls it without holding any lock of its own, and handles the block after.
+    std::unique_ptr<ReceiveBlock> TakeFront();
+
+    size_t QueuedBlocks();
+
+private:
+    void ReceiveLoop();
+    bool ReceiveInto(ReceiveBlock& block);
+    void EndReceiveThread();
+
+    std::atomic<bool> joined{false};
+    ACE_INET_Addr groupAddress;
+    // Options value 2: OPT_BINDADDR_NO | OPT_NULLIFACE_ALL. The socket is bound to the port
+    // only, not to the group, and a join naming no interface joins on every multicast
+    // interface of the machine (loopback excepted).
+    ACE_SOCK_Dgram_Mcast groupSocket{static_cast<ACE_SOCK_Dgram_Mcast::options>(2)};
+    std::atomic<bool> stopRequested{true};
+    std::mutex queueLock;
+    // Held by the receive thread for as long as it runs its loop.
+    std::mutex threadLock;
+    // The block the next receive fills; null only after an allocation failed.
+    std::unique_ptr<ReceiveBlock> currentBlock;
+    std::deque<std::unique_ptr<ReceiveBlock>> queue;
+    std::thread receiveThread;
+};
+
+}  // namespace tide

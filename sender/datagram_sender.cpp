@@ -1,0 +1,94 @@
+// DatagramSender: fragmentation, repeats and the message counter kept in the datagram itself.
+#include "sender/datagram_sender.h"
+
+#include <netinet/in.h>
+
+#include <cstring>
+
+namespace tide {
+
+namespace {
+
+// Address 0, port 0: what the destination is before it is set or when a host name does
+// not resolve. A send to it is refused by the socket, which nobody hears about.
+ACE_INET_Addr EmptyDestination() { return ACE_INET_Addr(static_cast<u_short>(0), static_cast<ACE_UINT32>(INADDR_ANY)); }
+
+// Number of 16-bit units before the first zero unit, read as byte pairs so that the
+// text's alignment and the machine's byte order do not matter.
+size_t CountTextUnits(const uint8_t* text) {
+    size_t units = 0;
+    while (text[2 * units] != 0 || text[2 * units + 1] != 0) ++units;
+    return units;
+}
+
+}  // namespace
+
+DatagramSender::DatagramSender()
+    : destination(EmptyDestination()), localAddress(static_cast<u_short>(0), static_cast<ACE_UINT32>(INADDR_ANY)) {
+    sendSocket.open(localAddress, AF_INET, 0, 0);
+    // `area` starts all zero: the terminator at kTerminatorOffset and message counter 0.
+}
+
+DatagramSender::~DatagramSender() { sendSocket.close(); }
+
+int32_t DatagramSender::SetDestination(int32_t port, const wchar_t* host) {
+    const auto portNumber = static_cast<u_short>(static_cast<uint32_t>(port) & 0xFFFFu);
+    ACE_INET_Addr resolved;
+    if (host != nullptr && resolved.set(portNumber, host, 1, AF_INET) == 0) {
+        destination = resolved;
+    } else {
+        destination = EmptyDestination();
+    }
+    return 0;
+}
+
+int32_t DatagramSender::SendTextMessage(const void* utf16le, int32_t repeat) {
+    const auto* text = static_cast<const uint8_t*>(utf16le);
+    const size_t units = CountTextUnits(text);
+    // The header cannot describe a text of 2^31 bytes or more; such a text is not sent.
+    if (units > (static_cast<size_t>(INT32_MAX) - kTerminatorBytes) / 2) return 0;
+    const auto bytes = static_cast<int32_t>(2 * units + kTerminatorBytes);
+    BeginMessage(kTypeText, bytes);
+    SendFragments(text, bytes, repeat);
+    return 0;
+}
+
+int32_t DatagramSender::SendByteMessage(const void* bytes, int32_t size, int32_t repeat) {
+    if (size < 0) return 0;
+    BeginMessage(kTypeBinary, size);
+    SendFragments(static_cast<const uint8_t*>(bytes), size, repeat);
+    return 0;
+}
+
+void DatagramSender::BeginMessage(int32_t dataType, int32_t bytes) {
+    // The counter wraps modulo 2^32, so it is advanced as an unsigned number.
+    const uint32_t next = static_cast<uint32_t>(ReadField(area, kIndexOffset)) + 1u;
+    WriteField(area, kIndexOffset, static_cast<int32_t>(next));
+    WriteField(area, kDataTsizeOffset, bytes);
+    WriteField(area, kDataTypeOffset, dataType);
+    WriteField(area, kTcountOffset, FragmentCount(bytes));
+}
+
+void DatagramSender::SendFragments(const uint8_t* message, int32_t bytes, int32_t repeat) {
+    if (repeat <= 0) return;
+    const int32_t fragments = FragmentCount(bytes);
+    uint8_t* payload = area + kPayloadOffset;
+    int32_t offset = 0;
+    for (int32_t tindex = 1; tindex <= fragments; ++tindex) {
+        const int32_t length = bytes - offset < kFragmentBytes ? bytes - offset : kFragmentBytes;
+        WriteField(area, kDataOffsetOffset, offset);
+        WriteField(area, kTindexOffset, tindex);
+        WriteField(area, kDataSizeOffset, length);
+        if (length > 0) std::memcpy(payload, message + offset, static_cast<size_t>(length));
+        if (dirtyPayloadBytes > length) {
+            std::memset(payload + length, 0, static_cast<size_t>(dirtyPayloadBytes - length));
+        }
+        dirtyPayloadBytes = length;
+        // Send results are not looked at: a lost datagram is as lost as one the network
+        // drops, and the next one goes out regardless.
+        for (int32_t copy = 0; copy < repeat; ++copy) sendSocket.send(area, kDatagramBytes, destination);
+        offset += length;
+    }
+}
+
+}  // namespace tide

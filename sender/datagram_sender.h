@@ -1,0 +1,55 @@
+// DatagramSender: cuts a text or a block of bytes into fragments and sends each, in one
+// reused 20512-byte datagram, a chosen number of times to a group and port. One per
+// sending script object, called on the host's thread only; it has no thread and no lock.
+#pragma once
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Dgram.h>
+
+#include <cstdint>
+
+#include "receiver/datagram.h"
+
+namespace tide {
+
+class DatagramSender {
+public:
+    // Opens the socket on any local address and a port the system picks. Never throws; a
+    // socket that cannot be opened makes every later send fail without a report.
+    DatagramSender();
+    ~DatagramSender();
+    DatagramSender(const DatagramSender&) = delete;
+    DatagramSender& operator=(const DatagramSender&) = delete;
+
+    // Where later messages go: the low 16 bits of `port`, and `host` as a dotted IPv4
+    // address or a name resolved to IPv4. A host that does not resolve (or null) leaves
+    // the empty destination, to which sends fail harmlessly. Always answers 0.
+    int32_t SetDestination(int32_t port, const wchar_t* host);
+
+    // Sends a text of 16-bit little-endian units up to its first zero unit, that zero unit
+    // included. Takes the next message number even when `repeat` <= 0 sends nothing.
+    // The text must stay unchanged during the call. Always answers 0.
+    int32_t SendTextMessage(const void* utf16le, int32_t repeat);
+
+    // Sends `size` bytes. A negative size sends nothing and takes no message number.
+    // Otherwise as SendTextMessage. Always answers 0.
+    int32_t SendByteMessage(const void* bytes, int32_t size, int32_t repeat);
+
+    // The number of the last message begun (0 before the first), for tests and benchmarks.
+    int32_t messageCounter() const { return ReadField(area, kIndexOffset); }
+
+private:
+    void BeginMessage(int32_t dataType, int32_t bytes);
+    void SendFragments(const uint8_t* message, int32_t bytes, int32_t repeat);
+
+    ACE_INET_Addr destination;
+    ACE_INET_Addr localAddress;
+    ACE_SOCK_Dgram sendSocket;
+    // Payload bytes from kPayloadOffset on that may still hold an earlier fragment's data;
+    // cleared before a shorter fragment leaves so no message carries another one's bytes.
+    int32_t dirtyPayloadBytes = 0;
+    // Every datagram is built here; its `index` field is the message counter itself.
+    uint8_t area[kDatagramBytes] = {};
+};
+
+}  // namespace tide

@@ -1,0 +1,222 @@
+// GroupListener on real sockets: a plain socket sends to the group, and the tests look
+// at what lands in the queue, how many threads run and what the listener leaves behind.
+#include "receiver/group_listener.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace tide {
+namespace {
+
+constexpr const char* kGroup = "239.255.30.1";
+constexpr const wchar_t* kWideGroup = L"239.255.30.1";
+constexpr uint16_t kPort = 42001;
+// Long enough for datagrams on loopback to arrive; reached only when one is missing.
+constexpr auto kArrivalWait = std::chrono::seconds(10);
+
+// A plain sending socket bound to loopback, so its source address is known.
+class PlainSender {
+public:
+    PlainSender() {
+        fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        socklen_t length = sizeof local;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+        port = ntohs(local.sin_port);
+        group.sin_family = AF_INET;
+        group.sin_port = htons(kPort);
+        inet_pton(AF_INET, kGroup, &group.sin_addr);
+    }
+    ~PlainSender() { close(fd); }
+
+    // A datagram of `bytes` bytes whose first byte is `mark`.
+    void Send(size_t bytes, uint8_t mark) {
+        std::vector<uint8_t> datagram(bytes, 0x5A);
+        if (bytes > 0) datagram[0] = mark;
+        sendto(fd, datagram.data(), bytes, 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+    }
+
+    int fd = -1;
+    uint16_t port = 0;
+    sockaddr_in group{};
+};
+
+bool WaitForQueued(GroupListener& listener, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + kArrivalWait;
+    while (listener.QueuedBlocks() < count) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+size_t CountEntries(const char* directory) {
+    size_t count = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+size_t RunningThreads() { return CountEntries("/proc/self/task"); }
+size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+
+class ListenerOnTheGroup : public ::testing::Test {
+protected:
+    GroupListener listener;
+    PlainSender sender;
+};
+
+TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndLength) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    sender.Send(kDatagramBytes, 1);
+    sender.Send(100, 2);
+    sender.Send(kDatagramBytes, 3);
+    ASSERT_TRUE(WaitForQueued(listener, 3));
+    const uint8_t marks[] = {1, 2, 3};
+    const int32_t lengths[] = {kDatagramBytes, 100, kDatagramBytes};
+    for (int i = 0; i < 3; ++i) {
+        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        ASSERT_TRUE(block);
+        EXPECT_EQ(block->datagram[0], marks[i]);
+        EXPECT_EQ(block->length, lengths[i]);
+        EXPECT_EQ(block->sender.get_ip_address(), INADDR_LOOPBACK);
+        EXPECT_EQ(block->sender.get_port_number(), sender.port);
+    }
+    EXPECT_FALSE(listener.TakeFront());
+}
+
+TEST_F(ListenerOnTheGroup, KeepsTheLengthOfEmptyShortAndOverlongDatagrams) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    sender.Send(0, 0);
+    sender.Send(27, 1);
+    sender.Send(30000, 2);
+    ASSERT_TRUE(WaitForQueued(listener, 3));
+    EXPECT_EQ(listener.TakeFront()->length, 0);
+    EXPECT_EQ(listener.TakeFront()->length, 27);
+    std::unique_ptr<ReceiveBlock> overlong = listener.TakeFront();
+    EXPECT_EQ(overlong->length, kDatagramBytes);
+    EXPECT_EQ(overlong->datagram[0], 2);
+}
+
+TEST_F(ListenerOnTheGroup, StartBeforeJoinReceivesOnceJoined) {
+    listener.Start();
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    sender.Send(64, 7);
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 7);
+}
+
+TEST_F(ListenerOnTheGroup, StopRightAfterStartEndsTheThreadBeforeItReceives) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    const size_t threads = RunningThreads();
+    listener.Start();
+    listener.Stop();
+    EXPECT_EQ(RunningThreads(), threads);
+    // Sent while stopped, so it waits in the socket for the next thread.
+    sender.Send(64, 9);
+    listener.Start();
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    listener.Stop();
+    EXPECT_EQ(listener.QueuedBlocks(), 1u);
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 9);
+}
+
+TEST_F(ListenerOnTheGroup, StartTwiceLeavesExactlyOneReceiveThread) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    const size_t threads = RunningThreads();
+    listener.Start();
+    listener.Start();
+    EXPECT_EQ(RunningThreads(), threads + 1);
+    for (uint8_t mark = 1; mark <= 20; ++mark) sender.Send(200, mark);
+    ASSERT_TRUE(WaitForQueued(listener, 20));
+    for (uint8_t mark = 1; mark <= 20; ++mark) EXPECT_EQ(listener.TakeFront()->datagram[0], mark);
+    listener.Stop();
+    EXPECT_EQ(RunningThreads(), threads);
+}
+
+TEST_F(ListenerOnTheGroup, LeaveAnswersMinusOneUnlessJoined) {
+    EXPECT_EQ(listener.Leave(), -1);
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    EXPECT_EQ(listener.Leave(), 0);
+    EXPECT_EQ(listener.Leave(), -1);
+}
+
+TEST_F(ListenerOnTheGroup, FailedJoinAfterAGoodOneKeepsReceivingTheFirstGroup) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    EXPECT_EQ(listener.Join(kPort, L"no-such-host.invalid"), -1);
+    EXPECT_EQ(listener.Join(kPort, nullptr), -1);
+    listener.Start();
+    sender.Send(64, 5);
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 5);
+    // The address of the failed join is the one left, which the socket never joined.
+    EXPECT_EQ(listener.Leave(), -1);
+    EXPECT_EQ(listener.Leave(), -1);
+}
+
+TEST_F(ListenerOnTheGroup, UnresolvableFirstJoinDoesNotSpoilTheNextOne) {
+    EXPECT_EQ(listener.Join(kPort + 1, L"no-such-host.invalid"), -1);
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    sender.Send(64, 6);
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 6);
+}
+
+TEST_F(ListenerOnTheGroup, TwoListenersShareAPortAndBothReceive) {
+    GroupListener second;
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    ASSERT_EQ(second.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    second.Start();
+    sender.Send(64, 8);
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    ASSERT_TRUE(WaitForQueued(second, 1));
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 8);
+    EXPECT_EQ(second.TakeFront()->datagram[0], 8);
+}
+
+TEST(ListenerLifetime, DestroyStopsARunningThreadAndClosesTheSocket) {
+    const size_t threads = RunningThreads();
+    const size_t descriptors = OpenDescriptors();
+    {
+        PlainSender sender;
+        GroupListener listener;
+        ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+        listener.Start();
+        for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(kDatagramBytes, mark);
+        ASSERT_TRUE(WaitForQueued(listener, 3));
+    }
+    EXPECT_EQ(RunningThreads(), threads);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+// The leak checker run fails this test if a queued block outlives its listener.
+TEST(ListenerLifetime, DestroyAfterStopFreesQueuedBlocks) {
+    PlainSender sender;
+    GroupListener listener;
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(kDatagramBytes, mark);
+    ASSERT_TRUE(WaitForQueued(listener, 3));
+    listener.Stop();
+}
+
+}  // namespace
+}  // namespace tide
