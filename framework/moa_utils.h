@@ -10,7 +10,7 @@
 
 namespace tide {
 
-class MoaUtils {
+class MoaUtils final {
 public:
     // A new instance with both members empty; null when memory is short.
     static MoaUtils* Create();

@@ -1,0 +1,23 @@
+// Dispatch of property reads, property writes and member calls by name: the common
+// members first, then the module's own. Names are compared as symbols made afresh, in a
+// fixed order; the first match wins. Host's thread only.
+#pragma once
+
+#include "framework/object_state.h"
+#include "host/script.h"
+
+namespace tide {
+
+host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue* self, host::HostSymbol property,
+                                int32_t indexCount, const host::HostValue* indexValues, host::HostValue* result);
+host::Status WriteObjectProperty(ScriptObject& object, host::HostSymbol property, int32_t indexCount,
+                                 const host::HostValue* indexValues, const host::HostValue* newValue);
+host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record);
+
+// Withdraws every address the object handed to scripts (at teardown).
+void WithdrawPublishedAddresses(ScriptObject& object);
+
+// A forwarded write carries at most this many index values.
+constexpr int32_t kMaxForwardedIndexValues = 2;
+
+}  // namespace tide

@@ -1,0 +1,65 @@
+// What makes a module Tidelisten or Tidespeak: the names, ids, texts and behaviour the
+// shared framework code asks of the module it is linked into. Each module defines
+// ThisPlugin() once; the framework calls it on the host's thread.
+#pragma once
+
+#include <cstdint>
+
+#include "host/component.h"
+#include "host/script.h"
+#include "host/values.h"
+
+namespace tide {
+
+class ScriptObject;
+
+// A property whose write becomes a call of a handler.
+struct ForwardedWrite {
+    const char* property;
+    const char* handler;
+};
+
+struct PluginDefinition {
+    const char* className;     // "Tidelisten"
+    const char* messageTable;  // "xtra Tidelisten\nnew object me\n"
+    const char* description;   // what "Interface" answers, in the "char" encoding
+    host::ClassId registrationClassId;
+    host::ClassId scriptClassId;
+    // Bytes of instance variables after the host header, ObjectState included.
+    uint32_t instanceVariableBytes;
+    // Whether the script class offers IMoaNotificationClient.
+    bool notificationClient;
+    // The common property names in the order they are compared: IID, IID_ptr,
+    // Interface, Pointer, Ppointer, DirectorCode (as the module spells them).
+    const char* commonProperties[6];
+    // The module's own writable properties, in the order they are compared, each
+    // forwarded to a handler; ends with {nullptr, nullptr}.
+    const ForwardedWrite* forwardedWrites;
+
+    // The worker: made at construction (null when memory is short), disposed of at teardown.
+    void* (*createWorker)();
+    void (*destroyWorker)(void* worker);
+    uint32_t workerBytes;  // the size of the worker, for the address handed to scripts
+
+    // Module steps of construction, after the worker is made.
+    void (*construct)(ScriptObject& object);
+    // Module steps of teardown: before the worker is disposed of, after it, and after
+    // the object's MoaUtils is gone.
+    void (*teardownBeforeWorker)(ScriptObject& object);
+    void (*teardownAfterWorker)(ScriptObject& object);
+    void (*teardownAfterUtils)(ScriptObject& object);
+
+    // The module's own readable properties: true when `property` is one of them (the
+    // result is then written).
+    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property, host::HostValue* result);
+    // The module's own members: true when record->selector is one of them.
+    bool (*callOwnMember)(ScriptObject& object, host::HostCallRecord* record);
+
+    // Notifications (Tidelisten only): one HandleNotification.
+    void (*handleNotification)(ScriptObject& object);
+};
+
+// Defined once in each module.
+const PluginDefinition& ThisPlugin();
+
+}  // namespace tide

@@ -1,0 +1,173 @@
+// Delivery: on each host notification one datagram comes off the listener's queue. A
+// text datagram goes at once to the text handler with a property list of its header
+// fields; binary datagrams are put back together and the binary handler gets the
+// buffer's number and the message's length once the message is complete. The queue's
+// lock is not held here: the block is ours once taken, so a handler may stop, start or
+// close its own receiver. Host's thread only.
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+
+#include "framework/text_converter.h"
+#include "receiver/datagram.h"
+#include "receiver/listener.h"
+#include "receiver/receiver_state.h"
+
+namespace tide {
+
+namespace {
+
+// The sender as dotted address, colon and port (never a looked-up name).
+void FormatSender(const ACE_INET_Addr& sender, wchar_t (&text)[kSenderTextUnits]) {
+    const uint32_t address = sender.get_ip_address();
+    std::swprintf(text, kSenderTextUnits, L"%u.%u.%u.%u:%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
+                  (address >> 8) & 0xFF, address & 0xFF, static_cast<unsigned>(sender.get_port_number()));
+}
+
+// Makes the item (already made by the caller), the key, appends both, releases both.
+void AppendEntry(MoaUtils& utils, host::HostValue* list, const char* key, host::HostValue item) {
+    host::HostSymbol symbol = 0;
+    utils.MakeSymbol(key, &symbol);
+    host::HostValue keyValue{};
+    utils.MakeSymbolValue(symbol, &keyValue);
+    utils.AddProp(list, &keyValue, &item);
+    utils.ReleaseValue(&keyValue);
+    utils.ReleaseValue(&item);
+}
+
+void AppendInteger(MoaUtils& utils, host::HostValue* list, const char* key, int32_t n) {
+    host::HostValue item{};
+    utils.MakeIntegerValue(n, &item);
+    AppendEntry(utils, list, key, item);
+}
+
+void AppendString(MoaUtils& utils, host::HostValue* list, const char* key, const char* text) {
+    host::HostValue item{};
+    utils.MakeStringValue(text, &item);
+    AppendEntry(utils, list, key, item);
+}
+
+bool CanCall(const ReceiverState& receiver, host::HostSymbol handler) {
+    const host::HostValue& target = receiver.scriptObject;
+    return handler != 0 && (target.words[0] != 0 || target.words[1] != 0);
+}
+
+// The text of a text datagram: 16-bit units from the payload's start up to the first
+// zero unit. The scan never leaves the bytes that arrived; a text whose zero unit did not
+// arrive is ended in the block (ours now) where the received bytes end.
+void TerminatePayloadText(ReceiveBlock& block) {
+    const int32_t end = std::min(block.length, kDatagramBytes - kTerminatorBytes) & ~1;
+    int32_t at = kPayloadOffset;
+    while (at < end && (block.datagram[at] | block.datagram[at + 1]) != 0) at += 2;
+    block.datagram[at] = 0;
+    block.datagram[at + 1] = 0;
+}
+
+void DeliverText(ScriptObject& object, ReceiveBlock& block, const DatagramHeader& header) {
+    ReceiverState& receiver = Receiver(object);
+    if (!CanCall(receiver, receiver.textHandler)) return;
+    MoaUtils& utils = object.utils();
+
+    TerminatePayloadText(block);
+    const uint8_t* text = block.datagram + kPayloadOffset;
+    TextConverter data;
+    data.SetFromName("UTF-16LE");
+    data.SetToName(object.directorCode());
+    data.Reopen();
+    data.Convert(Utf16TextBytes(text), text);
+    TextConverter remoteHost;
+    remoteHost.SetFromName("wchar_t");
+    remoteHost.SetToName(object.directorCode());
+    remoteHost.Reopen();
+    remoteHost.Convert(WideTextBytes(receiver.senderText), receiver.senderText);
+
+    host::HostValue argv[2] = {receiver.scriptObject, {}};
+    utils.NewPropList(&argv[1]);
+    AppendString(utils, &argv[1], "data", data.output());
+    AppendString(utils, &argv[1], "remote_host", remoteHost.output());
+    AppendInteger(utils, &argv[1], "data_tsize", header.data_tsize);
+    AppendInteger(utils, &argv[1], "data_offset", header.data_offset);
+    AppendInteger(utils, &argv[1], "data_size", header.data_size);
+    AppendInteger(utils, &argv[1], "data_type", header.data_type);
+    AppendInteger(utils, &argv[1], "index", header.index);
+    AppendInteger(utils, &argv[1], "tcount", header.tcount);
+    AppendInteger(utils, &argv[1], "tindex", header.tindex);
+
+    host::HostValue result{};
+    utils.InvokeHandler(receiver.textHandler, 2, argv, &result);
+    utils.ReleaseValue(&result);
+    utils.ReleaseValue(&argv[1]);
+}
+
+void DeliverBinary(ScriptObject& object, const ReceiveBlock& block, const DatagramHeader& header) {
+    ReceiverState& receiver = Receiver(object);
+    const int32_t payloadBytes = block.length - kPayloadOffset;
+    if (!Reassembly::Wellformed(header, payloadBytes)) return;
+
+    const bool newSender = std::wcscmp(receiver.senderText, receiver.lastSenderText) != 0;
+    if (newSender) std::wmemcpy(receiver.lastSenderText, receiver.senderText, kSenderTextUnits);
+    Reassembly::Outcome outcome =
+        receiver.reassembly.Take(header, block.datagram + kPayloadOffset, payloadBytes, newSender);
+    const uint32_t bufferNumber = SyncBufferAddress(object);
+    if (outcome != Reassembly::Outcome::kComplete || !CanCall(receiver, receiver.binaryHandler)) return;
+
+    MoaUtils& utils = object.utils();
+    host::HostValue argv[3] = {receiver.scriptObject, {}, {}};
+    utils.MakeIntegerValue(static_cast<int32_t>(bufferNumber), &argv[1]);
+    utils.MakeIntegerValue(receiver.reassembly.total(), &argv[2]);
+    host::HostValue result{};
+    utils.InvokeHandler(receiver.binaryHandler, 3, argv, &result);
+    utils.ReleaseValue(&result);
+    utils.ReleaseValue(&argv[1]);
+    utils.ReleaseValue(&argv[2]);
+}
+
+}  // namespace
+
+uint32_t SyncBufferAddress(ScriptObject& object) {
+    ReceiverState& receiver = Receiver(object);
+    const Reassembly& reassembly = receiver.reassembly;
+    if (receiver.bufferHandle != 0 && receiver.publishedGeneration == reassembly.bufferGeneration())
+        return receiver.bufferHandle;
+    WithdrawBufferAddress(object);
+    if (reassembly.buffer()) {
+        receiver.bufferHandle =
+            object.PublishAddress(reassembly.buffer(), static_cast<uint32_t>(reassembly.bufferSize()));
+        receiver.publishedGeneration = reassembly.bufferGeneration();
+    }
+    return receiver.bufferHandle;
+}
+
+void WithdrawBufferAddress(ScriptObject& object) {
+    ReceiverState& receiver = Receiver(object);
+    if (receiver.bufferHandle != 0) object.WithdrawAddress(receiver.bufferHandle);
+    receiver.bufferHandle = 0;
+}
+
+void DeliverOne(ScriptObject& object) {
+    GroupListener* listener = Listener(object);
+    if (!listener) return;
+    std::unique_ptr<ReceiveBlock> block = listener->TakeFront();
+    if (!block) return;
+
+    // A handler may let go of the last reference to this very object; it must not be
+    // torn down before this delivery is over.
+    host::Unknown* self = object.state().valueInterface;
+    self->AddRef();
+
+    ReceiverState& receiver = Receiver(object);
+    FormatSender(block->sender, receiver.senderText);
+    // A datagram too short for its header carries nothing that can be read.
+    if (block->length >= kHeaderBytes) {
+        const DatagramHeader header = ReadHeader(block->datagram);
+        if (header.data_type == kTypeText) {
+            DeliverText(object, *block, header);
+        } else if (header.data_type == kTypeBinary) {
+            DeliverBinary(object, *block, header);
+        }
+    }
+    block.reset();
+    self->Release();
+}
+
+}  // namespace tide

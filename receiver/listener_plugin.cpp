@@ -1,0 +1,127 @@
+// The Tidelisten module: its class names, ids and description, and what a Tidelisten
+// object sets up beyond every script object (the listener, the notification
+// registration, the reassembly buffer) and takes down again. Host's thread only.
+#include <new>
+
+#include "framework/plugin_definition.h"
+#include "host/ids.h"
+#include "receiver/listener.h"
+#include "receiver/receiver_state.h"
+
+namespace tide {
+
+namespace {
+
+constexpr char kDescription[] =
+    "\xA1\xE1"
+    "common\r"
+    "-Interface:STRING\r"
+    "+Directorcode:STRING\r"
+    "-Pointer:LONG_PTR\r"
+    "\xA1\xE1"
+    "Tidelisten\r"
+    "Open(port:LONG,hostname:STRING):INT\r"
+    "Close():INT\r"
+    "start():void\r"
+    "stop():void\r"
+    "-IID:GUID\r"
+    "+BufferSize:long\r"
+    "#ScriptObject:SCRIPT\r"
+    "#OnData:Symbol\r";
+
+constexpr ForwardedWrite kForwardedWrites[] = {
+    {"ScriptObject", "SetScriptObject"},
+    {"BufferSize", "SetBufferSize"},
+    {"OnTextData", "OnTextData"},
+    {"OnBinaryData", "OnBinaryData"},
+    {nullptr, nullptr},
+};
+
+void* CreateListener() {
+    try {
+        return new GroupListener();
+    } catch (...) {
+        return nullptr;  // the object goes on without a listener
+    }
+}
+
+void DestroyListener(void* worker) { delete static_cast<GroupListener*>(worker); }
+
+void Construct(ScriptObject& object) {
+    ReceiverState& receiver = *new (&Receiver(object)) ReceiverState{};
+    MoaUtils& utils = object.utils();
+
+    void* raw = nullptr;
+    utils.QueryHostInterface(&host::kIidNotificationService, &raw);
+    receiver.notificationService = static_cast<host::NotificationService*>(raw);
+    raw = nullptr;
+    host::InstanceSelf(object.instance())->QueryInterface(&host::kIidMoaNotificationClient, &raw);
+    receiver.notificationClient = static_cast<host::NotificationClient*>(raw);
+    if (receiver.notificationService && receiver.notificationClient) {
+        receiver.notificationService->Register(receiver.notificationClient, &host::kNotifyIdle, 0,
+                                               object.instance());
+    }
+
+    receiver.reassembly.Init(kDefaultBufferBytes);
+    SyncBufferAddress(object);
+}
+
+void TeardownBeforeWorker(ScriptObject& object) {
+    ReceiverState& receiver = Receiver(object);
+    if (!receiver.notificationService) {
+        // Without the service there was no registration; the client is ours alone.
+        if (receiver.notificationClient) receiver.notificationClient->Release();
+        receiver.notificationClient = nullptr;
+        return;
+    }
+    if (receiver.notificationClient) {
+        receiver.notificationService->Unregister(receiver.notificationClient, &host::kNotifyIdle, 0);
+        receiver.notificationClient->Release();
+        receiver.notificationClient = nullptr;
+    }
+    receiver.notificationService->Release();
+    receiver.notificationService = nullptr;
+}
+
+void TeardownAfterWorker(ScriptObject& object) {
+    ReceiverState& receiver = Receiver(object);
+    object.utils().ReleaseValue(&receiver.scriptObject);
+    receiver.scriptObject = host::HostValue{};
+    WithdrawBufferAddress(object);
+}
+
+void TeardownAfterUtils(ScriptObject& object) {
+    ReceiverState& receiver = Receiver(object);
+    receiver.reassembly.Free();
+    receiver.~ReceiverState();
+}
+
+void HandleNotification(ScriptObject& object) { DeliverOne(object); }
+
+const PluginDefinition kListener = {
+    "Tidelisten",
+    "xtra Tidelisten\nnew object me\n",
+    kDescription,
+    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x01}},
+    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x02}},
+    sizeof(ListenerVariables),
+    true,
+    {"IID", "IID_ptr", "Interface", "Pointer", "Ppointer", "DirectorCode"},
+    kForwardedWrites,
+    &CreateListener,
+    &DestroyListener,
+    sizeof(GroupListener),
+    &Construct,
+    &TeardownBeforeWorker,
+    &TeardownAfterWorker,
+    &TeardownAfterUtils,
+    &ReadReceiverProperty,
+    &CallReceiverMember,
+    &HandleNotification,
+};
+
+}  // namespace
+
+const PluginDefinition& ThisPlugin() { return kListener; }
+
+}  // namespace tide

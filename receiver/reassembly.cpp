@@ -1,0 +1,93 @@
+// Reassembly of binary messages.
+#include "receiver/reassembly.h"
+
+#include <cstring>
+#include <new>
+
+namespace tide {
+
+bool Reassembly::Init(int32_t bytes) {
+    reassemblyBuffer = nullptr;
+    bufferBytes = 0;
+    if (bytes <= 0) return false;
+    reassemblyBuffer = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
+    if (!reassemblyBuffer) return false;
+    bufferBytes = bytes;
+    ++generation;
+    return true;
+}
+
+void Reassembly::Free() {
+    delete[] reassemblyBuffer;
+    reassemblyBuffer = nullptr;
+    bufferBytes = 0;
+    ++generation;
+}
+
+bool Reassembly::Grow(int64_t bytes) {
+    if (bytes <= 0 || bytes > INT32_MAX) return false;
+    auto* replacement = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
+    if (!replacement) return false;
+    delete[] reassemblyBuffer;
+    reassemblyBuffer = replacement;
+    bufferBytes = static_cast<int32_t>(bytes);
+    ++generation;
+    return true;
+}
+
+bool Reassembly::Resize(int32_t bytes) {
+    if (bytes <= 0 || bytes == bufferBytes) return false;
+    return Grow(bytes);
+}
+
+void Reassembly::StartMessage() {
+    fragmentsTaken = 0;
+    trackedCount = 0;
+    taken.clear();
+}
+
+bool Reassembly::Wellformed(const DatagramHeader& header, int32_t payloadBytes) {
+    return header.data_tsize >= 0 && header.data_offset >= 0 && header.data_size >= 0 &&
+           header.data_size <= kFragmentBytes && header.data_size <= payloadBytes && header.tcount >= 1 &&
+           header.tcount <= kMostFragments && header.tindex >= 1 && header.tindex <= header.tcount;
+}
+
+Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t* payload, int32_t payloadBytes,
+                                     bool newSender) {
+    // What no sender of this format writes is dropped before it can disturb anything.
+    if (!Wellformed(header, payloadBytes)) return Outcome::kDropped;
+
+    if (header.data_tsize != assemblingTotal) {
+        assemblingTotal = header.data_tsize;
+        StartMessage();
+        // A buffer too small for the message grows; when it cannot, the old one stays and
+        // the fragments that do not fit it are dropped below.
+        if (header.data_tsize >= bufferBytes) Grow(int64_t{header.data_tsize} + kBufferSlackBytes);
+    }
+    if (header.index != assemblingIndex) {
+        assemblingIndex = header.index;
+        StartMessage();
+    }
+    if (newSender) StartMessage();
+
+    if (!reassemblyBuffer || int64_t{header.data_offset} + header.data_size > bufferBytes) return Outcome::kDropped;
+
+    if (trackedCount != header.tcount) {
+        // The first fragment of the message, or one that disagrees on the fragment count:
+        // counting starts over for this count.
+        StartMessage();
+        trackedCount = header.tcount;
+        taken.assign((static_cast<size_t>(header.tcount) + 63) / 64, 0);
+    }
+    const int32_t bit = header.tindex - 1;
+    uint64_t& word = taken[static_cast<size_t>(bit / 64)];
+    const uint64_t mask = uint64_t{1} << (bit % 64);
+    if (word & mask) return Outcome::kRepeated;
+    word |= mask;
+
+    ++fragmentsTaken;
+    std::memcpy(reassemblyBuffer + header.data_offset, payload, static_cast<size_t>(header.data_size));
+    return fragmentsTaken == header.tcount ? Outcome::kComplete : Outcome::kTaken;
+}
+
+}  // namespace tide

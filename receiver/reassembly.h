@@ -1,0 +1,69 @@
+// Putting binary messages back together: one message at a time per receiver, in one
+// buffer that grows to fit the largest message seen. A new message starts whenever the
+// total length, the message number or the sender changes. Each fragment number counts
+// once per message, so repeated copies never complete a message early, and a fragment
+// that does not fit the buffer is dropped. Host's thread only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "receiver/datagram.h"
+
+namespace tide {
+
+class Reassembly {
+public:
+    enum class Outcome {
+        kDropped,   // malformed, does not fit, or no buffer for it: nothing changed but resets
+        kRepeated,  // a fragment of the current message that was already taken
+        kTaken,     // copied into place; the message is not complete yet
+        kComplete,  // copied into place; every fragment of the message is in the buffer
+    };
+
+    // With a buffer of `bytes` bytes (false when it cannot be allocated: no buffer then).
+    bool Init(int32_t bytes);
+    // Frees the buffer.
+    void Free();
+
+    // Replaces the buffer by one of `bytes` bytes, unless `bytes` is what it has. Sizes
+    // of 0 or less, and sizes that cannot be allocated, change nothing (false). The state
+    // of the message being assembled stays; its bytes so far are lost.
+    bool Resize(int32_t bytes);
+
+    // Whether a binary datagram could belong to a message at all: fields that no sender
+    // of this format writes, or a payload shorter than its `data_size`, say it cannot.
+    static bool Wellformed(const DatagramHeader& header, int32_t payloadBytes);
+
+    // Takes one binary datagram: its header, the payload bytes that arrived, and whether
+    // its sender differs from the sender of the message being assembled.
+    Outcome Take(const DatagramHeader& header, const uint8_t* payload, int32_t payloadBytes, bool newSender);
+
+    uint8_t* buffer() const { return reassemblyBuffer; }
+    int32_t bufferSize() const { return bufferBytes; }
+    int32_t total() const { return assemblingTotal; }
+    int32_t fragmentsSeen() const { return fragmentsTaken; }
+    // Changes whenever the buffer is replaced, so that its published address can follow.
+    uint32_t bufferGeneration() const { return generation; }
+
+private:
+    void StartMessage();
+    bool Grow(int64_t bytes);
+
+    uint8_t* reassemblyBuffer = nullptr;
+    int32_t bufferBytes = 0;
+    int32_t assemblingTotal = 0;
+    int32_t assemblingIndex = 0;
+    int32_t fragmentsTaken = 0;
+    uint32_t generation = 0;
+    // One bit per fragment number of the current message (bit tindex - 1).
+    int32_t trackedCount = 0;
+    std::vector<uint64_t> taken;
+};
+
+// The most fragments a message whose length fits the header can have.
+constexpr int32_t kMostFragments = (INT32_MAX / kFragmentBytes) + 1;
+// Grown buffers get this much room beyond the message.
+constexpr int32_t kBufferSlackBytes = 1024;
+
+}  // namespace tide

@@ -1,0 +1,41 @@
+// The receiver's own instance variables, after those every script object has: the
+// notification registration, the script object and handlers that deliveries call, and
+// the state of the one binary message being put back together. Host's thread only: the
+// receive thread never touches any of it.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/object_state.h"
+#include "host/notification.h"
+#include "host/values.h"
+#include "receiver/reassembly.h"
+
+namespace tide {
+
+constexpr int32_t kDefaultBufferBytes = 102400;
+// "255.255.255.255:65535" and its terminator.
+constexpr int kSenderTextUnits = 22;
+
+struct ReceiverState {
+    host::NotificationService* notificationService;  // counted; null when the host has none
+    host::NotificationClient* notificationClient;    // counted; the object's own client
+    host::HostSymbol textHandler;                     // 0: none named
+    host::HostSymbol binaryHandler;                   // 0: none named
+    host::HostValue scriptObject;                     // held with a reference; void when none
+    wchar_t lastSenderText[kSenderTextUnits];         // sender of the message being assembled
+    wchar_t senderText[kSenderTextUnits];             // sender of the datagram being delivered
+    Reassembly reassembly;                            // buffer, size, counters
+    uint32_t bufferHandle;                            // the buffer's number for scripts (0: none)
+    uint32_t publishedGeneration;                     // which buffer bufferHandle stands for
+};
+
+// A Tidelisten object's instance variables.
+struct ListenerVariables {
+    ObjectState common;
+    ReceiverState receiver;
+};
+
+inline ReceiverState& Receiver(ScriptObject& object) { return object.variables<ListenerVariables>().receiver; }
+
+}  // namespace tide

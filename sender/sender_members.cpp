@@ -1,0 +1,91 @@
+// The sender's members: Open, SendText, SendBinary and SendBuffer. Each reads its
+// arguments (wrong kinds fall back to defaults), hands the work to the object's
+// DatagramSender and answers an integer. Host's thread only.
+#include "framework/arguments.h"
+#include "framework/text_converter.h"
+#include "sender/file_reading.h"
+#include "sender/speaker.h"
+
+namespace tide {
+
+namespace {
+
+// The wire carries text as 16-bit little-endian units whatever the platform's wide
+// characters are; host names and paths take the platform's own wide form.
+constexpr const char* kWireTextSet = "UTF-16LE";
+constexpr const char* kWideSet = "wchar_t";
+
+int32_t RepeatArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k) {
+    int32_t repeat = 1;
+    ReadIntegerArgument(object, record, k, &repeat);
+    return repeat;
+}
+
+int32_t Open(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+    int32_t port = 0;
+    ReadIntegerArgument(object, record, 1, &port);
+    TextConverter converter;
+    ConvertStringArgument(object, record, 2, kWideSet, converter);
+    return sender.SetDestination(port, reinterpret_cast<const wchar_t*>(converter.output()));
+}
+
+int32_t SendText(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+    TextConverter converter;
+    ConvertStringArgument(object, record, 1, kWireTextSet, converter);
+    return sender.SendTextMessage(converter.output(), RepeatArgument(object, record, 2));
+}
+
+int32_t SendBinary(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+    // The script's path, to wide text, then to the file system's own encoding.
+    TextConverter wide;
+    ConvertStringArgument(object, record, 1, kWideSet, wide);
+    const auto* widePath = reinterpret_cast<const wchar_t*>(wide.output());
+    TextConverter narrow;
+    narrow.SetFromName(kWideSet);
+    narrow.SetToName("char");
+    narrow.Reopen();
+    narrow.Convert(WideTextBytes(widePath), widePath);
+
+    FileContents file;
+    if (ReadWholeFile(narrow.output(), &file) != FileReadResult::kRead) return -1;
+    return sender.SendByteMessage(file.bytes.get(), file.size, RepeatArgument(object, record, 2));
+}
+
+// The pointer is a number the host handed out for a region; a number it does not know,
+// or a region shorter than the size, sends nothing and uses no message number.
+int32_t SendBuffer(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+    int32_t pointer = 0;
+    int32_t size = 0;
+    if (!ReadIntegerArgument(object, record, 1, &pointer) || !ReadIntegerArgument(object, record, 2, &size) ||
+        size < 0)
+        return -1;
+    const void* bytes = object.AddressFromScript(static_cast<uint32_t>(pointer), static_cast<uint32_t>(size));
+    if (!bytes) return -1;
+    return sender.SendByteMessage(bytes, size, RepeatArgument(object, record, 3));
+}
+
+}  // namespace
+
+bool CallSenderMember(ScriptObject& object, host::HostCallRecord* record) {
+    using Member = int32_t (*)(ScriptObject&, const host::HostCallRecord&, DatagramSender&);
+    struct Entry {
+        const char* name;
+        Member member;
+    };
+    static constexpr Entry kMembers[] = {
+        {"SendText", &SendText},
+        {"SendBinary", &SendBinary},
+        {"SendBuffer", &SendBuffer},
+        {"Open", &Open},
+    };
+    for (const Entry& entry : kMembers) {
+        if (!object.Is(record->selector, entry.name)) continue;
+        DatagramSender* sender = Sender(object);
+        // An object whose sender could not be made refuses every sending member.
+        ResultInteger(object, *record, sender ? entry.member(object, *record, *sender) : -1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace tide
