@@ -71,8 +71,20 @@ size_t CountEntries(const char* directory) {
     return count;
 }
 
-size_t RunningThreads() { return CountEntries("/proc/self/task"); }
 size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+size_t RunningThreads() { return CountEntries("/proc/self/task"); }
+
+// The thread count once it reaches `expected`, or as it stands at the deadline. A joined
+// thread can linger in /proc for a moment after the join has returned.
+size_t ThreadsSettlingAt(size_t expected) {
+    const auto deadline = std::chrono::steady_clock::now() + kArrivalWait;
+    size_t threads = RunningThreads();
+    while (threads != expected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        threads = RunningThreads();
+    }
+    return threads;
+}
 
 class ListenerOnTheGroup : public ::testing::Test {
 protected:
@@ -127,7 +139,7 @@ TEST_F(ListenerOnTheGroup, StopRightAfterStartEndsTheThreadBeforeItReceives) {
     const size_t threads = RunningThreads();
     listener.Start();
     listener.Stop();
-    EXPECT_EQ(RunningThreads(), threads);
+    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
     // Sent while stopped, so it waits in the socket for the next thread.
     sender.Send(64, 9);
     listener.Start();
@@ -142,12 +154,12 @@ TEST_F(ListenerOnTheGroup, StartTwiceLeavesExactlyOneReceiveThread) {
     const size_t threads = RunningThreads();
     listener.Start();
     listener.Start();
-    EXPECT_EQ(RunningThreads(), threads + 1);
+    EXPECT_EQ(ThreadsSettlingAt(threads + 1), threads + 1);
     for (uint8_t mark = 1; mark <= 20; ++mark) sender.Send(200, mark);
     ASSERT_TRUE(WaitForQueued(listener, 20));
     for (uint8_t mark = 1; mark <= 20; ++mark) EXPECT_EQ(listener.TakeFront()->datagram[0], mark);
     listener.Stop();
-    EXPECT_EQ(RunningThreads(), threads);
+    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
 }
 
 TEST_F(ListenerOnTheGroup, LeaveAnswersMinusOneUnlessJoined) {
@@ -203,7 +215,7 @@ TEST(ListenerLifetime, DestroyStopsARunningThreadAndClosesTheSocket) {
         for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(kDatagramBytes, mark);
         ASSERT_TRUE(WaitForQueued(listener, 3));
     }
-    EXPECT_EQ(RunningThreads(), threads);
+    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
     EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
