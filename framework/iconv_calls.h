@@ -1,0 +1,31 @@
+// The three calls of the C library's iconv, in one place, so that the rest of the code
+// never sees <iconv.h> nor the set names only this library understands. Any thread; a
+// handle is used by one thread at a time.
+#pragma once
+
+#include <cstddef>
+
+namespace tide {
+
+// An open conversion; null when none is open.
+using ConversionHandle = void*;
+
+// The library's name for `name`: "char" (ASCII case ignored) is the locale's own narrow
+// set, which the library calls ""; every other name passes unchanged.
+const char* LibrarySetName(const char* name);
+
+// Opens a conversion from `fromName` to `toName` (target first, as the library has it),
+// after mapping both through LibrarySetName. Null when the library knows no such pair.
+ConversionHandle OpenConversion(const char* toName, const char* fromName);
+
+// One call of the library's conversion. With `in` null it writes what returns the handle
+// to its initial state (or, with `out` null too, just resets it). Returns the library's
+// result: the number of irreversible conversions, or (size_t)-1 with the reason (an
+// errno value such as EILSEQ, EINVAL or E2BIG) in `*error`.
+size_t RunConversion(ConversionHandle handle, const char** in, size_t* inLeft, char** out, size_t* outLeft,
+                     int* error);
+
+// Closes a handle that OpenConversion gave. Null is ignored.
+void CloseConversion(ConversionHandle handle);
+
+}  // namespace tide
