@@ -1,0 +1,88 @@
+// The common part of every interface object the emulated host hands out: entries 0-2
+// with a reference count that the host's books see, so that a reference a plug-in
+// forgets, or releases twice, shows. Host's thread only.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "emulator/ledger.h"
+#include "emulator/status.h"
+#include "host/component.h"
+
+namespace tide::emulator {
+
+template <class Interface>
+class CountedInterface : public Interface {
+public:
+    // `ownId` (if any) is what a query on this object answers with the object itself;
+    // other ids go to `others` (the host callback) when given.
+    CountedInterface(Ledger& ledger, std::string name, const host::InterfaceId* ownId,
+                     host::Unknown* others = nullptr)
+        : ledger_(ledger), ownId_(ownId), others_(others) {
+        refs_.name = std::move(name);
+        ledger_.Track(&refs_);
+    }
+    CountedInterface(const CountedInterface&) = delete;
+    CountedInterface& operator=(const CountedInterface&) = delete;
+
+    host::Status TIDE_CALL QueryInterface(const host::InterfaceId* iid, void** out) override {
+        if (!ledger_.OnHostThread("QueryInterface")) return kWrongThread;
+        if (!iid || !out) {
+            ledger_.Error(refs_.name + ": QueryInterface with a null argument");
+            return kBadArgument;
+        }
+        if (ownId_ && *iid == *ownId_) {
+            *out = static_cast<Interface*>(this);
+            ++refs_.refs;
+            ledger_.CountQuery(*iid);
+            return host::kOk;
+        }
+        if (others_) return others_->QueryInterface(iid, out);
+        *out = nullptr;
+        return host::kNoSuchInterface;
+    }
+
+    uint32_t TIDE_CALL AddRef() override {
+        if (!ledger_.OnHostThread("AddRef")) return refs_.refs;
+        ++ledger_.counters().interfaceAddRefs;
+        return ++refs_.refs;
+    }
+
+    uint32_t TIDE_CALL Release() override {
+        if (!ledger_.OnHostThread("Release")) return refs_.refs;
+        if (refs_.refs == 0) {
+            ledger_.Error(refs_.name + " was released more often than it was handed out");
+            return 0;
+        }
+        ++ledger_.counters().interfaceReleases;
+        uint32_t left = --refs_.refs;
+        if (left == 0) OnLastRelease();  // may delete this
+        return left;
+    }
+
+    uint32_t refs() const { return refs_.refs; }
+    const std::string& name() const { return refs_.name; }
+
+protected:
+    virtual ~CountedInterface() { ledger_.Untrack(&refs_); }
+
+    // Called when the last reference handed out comes back. The host's own services stay;
+    // objects that live by their references delete themselves here.
+    virtual void OnLastRelease() {}
+
+    // Hands out one more reference (the one a creator returns to its caller).
+    void TakeInitialReference() { ++refs_.refs; }
+
+    // Records a misuse by a caller of this object.
+    void Misuse(const std::string& what) { ledger_.Error(refs_.name + ": " + what); }
+
+    Ledger& ledger_;
+
+private:
+    InterfaceRefs refs_;
+    const host::InterfaceId* ownId_;
+    host::Unknown* others_;
+};
+
+}  // namespace tide::emulator
