@@ -36,9 +36,11 @@ constexpr std::chrono::microseconds kReceiveTimeout{500};
 // How long the receive thread sleeps before it looks again while not joined, or while a
 // block cannot be allocated.
 constexpr std::chrono::milliseconds kIdlePause{1};
-// Asked for the socket's receive buffer, so that bursts wait in the kernel while the
-// receive thread catches up. Linux doubles what it grants for its own bookkeeping.
-constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
+// Asked for the socket's receive buffer, so that a burst waits in the kernel while the
+// receive thread, slowed by fresh memory for every block, catches up: 5000 datagrams in a
+// row arrive whole with this, about two thirds of them are dropped with the default.
+// Memory is only taken while datagrams wait. Linux doubles it for its own bookkeeping.
+constexpr int kReceiveBufferBytes = 64 * 1024 * 1024;
 
 class GroupListener {
 public:
