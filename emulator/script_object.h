@@ -20,7 +20,8 @@ public:
     // Runs the handler named by `handler` (its name: host.SymbolName(handler); symbols
     // already ignore ASCII case) with argv[0] this object and argv[1..argc-1] the
     // arguments, which the caller keeps. `*result` is void on entry; a value written there
-    // belongs to the caller afterwards. Non-zero when there is no such handler.
+    // belongs to the caller afterwards (and is released by the host when the handler
+    // answers a failure). Non-zero when there is no such handler.
     virtual host::Status Invoke(Host& host, host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
                                 host::HostValue* result) = 0;
 };

@@ -271,16 +271,23 @@ host::Status CallServicesObject::InvokeHandler(host::HostSymbol handler, int32_t
         return argumentsGood ? kWrongKind : kBadValue;
     }
     std::shared_ptr<ScriptObject> script = target->script;  // alive for the whole call
-    *result = host::HostValue{{0, 0}};
     ++ledger_.counters().handlerCalls;
+    // The caller's result is written only when the handler ran: a failed call leaves it
+    // as the caller set it, like every other failed entry.
+    host::HostValue handlerResult{{0, 0}};
     host::Status status;
     try {
-        status = script->Invoke(host_, handler, argc, argv, result);
+        status = script->Invoke(host_, handler, argc, argv, &handlerResult);
     } catch (...) {
         Misuse("the script object's handler #" + host_.SymbolName(handler) + " threw");
         status = kRefused;
     }
-    if (status != host::kOk) ++ledger_.counters().failedHandlerCalls;
+    if (status == host::kOk) {
+        *result = handlerResult;
+    } else {
+        ++ledger_.counters().failedHandlerCalls;
+        values.Release(handlerResult, "InvokeHandler (result of a failed handler)");
+    }
     return status;
 }
 

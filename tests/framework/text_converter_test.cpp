@@ -1,0 +1,201 @@
+// TextConverter: the converter's rules (zero counts, terminators, byte counts of 16-bit
+// text) and its sound answers to input the conversion refuses, an unopenable pair of
+// sets and targets wider than four bytes per input byte. The test main runs in C.UTF-8.
+#include "framework/text_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+using tide::TextConverter;
+
+// The output bytes up to (not including) its terminator of `unitBytes` zero bytes.
+std::string OutputUnits(const TextConverter& converter, size_t unitBytes) {
+    const char* out = converter.output();
+    size_t bytes = 0;
+    for (;;) {
+        bool zero = true;
+        for (size_t i = 0; i < unitBytes; ++i) zero = zero && out[bytes + i] == 0;
+        if (zero) return std::string(out, bytes);
+        bytes += unitBytes;
+    }
+}
+
+void Name(TextConverter& converter, const char* from, const char* to) {
+    converter.SetFromName(from);
+    converter.SetToName(to);
+}
+
+std::string Convert(const char* from, const char* to, const std::string& input, size_t outUnitBytes,
+                    uint32_t* result = nullptr) {
+    TextConverter converter;
+    Name(converter, from, to);
+    converter.Reopen();
+    uint32_t r = converter.Convert(static_cast<uint32_t>(input.size()), input.data());
+    if (result) *result = r;
+    return OutputUnits(converter, outUnitBytes);
+}
+
+const std::string kUtf8Sample = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // a é € U+1F600
+const std::string kUtf16Sample("a\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 10);
+
+TEST(TextConverter, StartsWithTheSharedEmptyOutputAndNoHandle) {
+    TextConverter converter;
+    EXPECT_EQ(converter.output(), TextConverter::emptyOutput());
+    EXPECT_FALSE(converter.isOpen());
+    EXPECT_STREQ(converter.toName(), "");
+    EXPECT_STREQ(converter.fromName(), "");
+    const char* empty = TextConverter::emptyOutput();
+    for (uint32_t i = 0; i < TextConverter::kTerminatorBytes; ++i) EXPECT_EQ(empty[i], 0);
+}
+
+TEST(TextConverter, ZeroCountFreesThePreviousOutputAndOpensNothing) {
+    TextConverter converter;
+    Name(converter, "UTF-8", "UTF-16LE");
+    EXPECT_EQ(converter.Convert(0, "abc"), 0u);
+    EXPECT_FALSE(converter.isOpen());
+    EXPECT_EQ(converter.output(), TextConverter::emptyOutput());
+
+    ASSERT_EQ(converter.Convert(4, "abc"), 0u);
+    EXPECT_NE(converter.output(), TextConverter::emptyOutput());
+    EXPECT_EQ(converter.Convert(0, "abc"), 0u);
+    EXPECT_EQ(converter.output(), TextConverter::emptyOutput());  // the sanitizer run sees a leak otherwise
+}
+
+TEST(TextConverter, ConvertOpensTheHandleItselfAndTwoConversionsInARowGiveTheSecond) {
+    TextConverter converter;
+    Name(converter, "UTF-8", "UTF-16LE");
+    converter.Convert(6, "first");
+    EXPECT_TRUE(converter.isOpen());
+    EXPECT_EQ(OutputUnits(converter, 2), std::string("f\0i\0r\0s\0t\0", 10));
+    converter.Convert(3, "no");
+    EXPECT_EQ(OutputUnits(converter, 2), std::string("n\0o\0", 4));
+    converter.Destroy();
+    converter.Destroy();  // twice is harmless
+    EXPECT_EQ(converter.output(), TextConverter::emptyOutput());
+    EXPECT_FALSE(converter.isOpen());
+}
+
+TEST(TextConverter, CharAndTheEmptyNameAreTheLocaleSet) {
+    // The tests run in C.UTF-8, whose narrow set is UTF-8.
+    EXPECT_EQ(Convert("", "UTF-16LE", kUtf8Sample + '\0', 2), kUtf16Sample);
+    EXPECT_EQ(Convert("char", "UTF-16LE", kUtf8Sample + '\0', 2), kUtf16Sample);
+    EXPECT_EQ(Convert("UTF-16LE", "CHAR", kUtf16Sample + std::string(2, '\0'), 1), kUtf8Sample);
+}
+
+TEST(TextConverter, SetNamesAreCutTo255Bytes) {
+    TextConverter converter;
+    std::string longName(300, 'x');
+    converter.SetToName(longName.c_str());
+    EXPECT_EQ(std::strlen(converter.toName()), TextConverter::kNameBytes - 1);
+    converter.SetToName("UTF-8");
+    EXPECT_STREQ(converter.toName(), "UTF-8");
+    converter.SetFromName(nullptr);
+    EXPECT_STREQ(converter.fromName(), "");
+}
+
+TEST(TextConverter, TextByteCountsIncludeTheTerminator) {
+    EXPECT_EQ(tide::NarrowTextBytes("abc"), 4u);
+    EXPECT_EQ(tide::NarrowTextBytes(""), 1u);
+    // N units before the zero unit count 2N + 2 bytes, read byte by byte from any address.
+    char unaligned[1 + 10 + 2] = {};
+    std::memcpy(unaligned + 1, kUtf16Sample.data(), kUtf16Sample.size());
+    EXPECT_EQ(tide::Utf16TextBytes(unaligned + 1), 2u * 5 + 2);
+    const char highByteOnly[] = {0x00, 0x01, 0x00, 0x00};  // U+0100 has a zero low byte
+    EXPECT_EQ(tide::Utf16TextBytes(highByteOnly), 4u);
+    const char noUnits[2] = {0, 0};
+    EXPECT_EQ(tide::Utf16TextBytes(noUnits), 2u);
+    EXPECT_EQ(tide::WideTextBytes(L"ab"), 3 * sizeof(wchar_t));
+    EXPECT_EQ(tide::NarrowTextBytes(nullptr), 0u);
+    EXPECT_EQ(tide::Utf16TextBytes(nullptr), 0u);
+}
+
+TEST(TextConverter, Utf8AndUtf16LeRoundTripIncludingCharactersOutsideTheBmp) {
+    std::string utf16 = Convert("UTF-8", "UTF-16LE", kUtf8Sample + '\0', 2);
+    EXPECT_EQ(utf16, kUtf16Sample);
+    std::string wire = utf16 + std::string(2, '\0');
+    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", wire.substr(0, tide::Utf16TextBytes(wire.data())), 1), kUtf8Sample);
+}
+
+TEST(TextConverter, WideCharactersRoundTrip) {
+    TextConverter toWide;
+    Name(toWide, "UTF-8", "wchar_t");
+    toWide.Convert(static_cast<uint32_t>(kUtf8Sample.size() + 1), kUtf8Sample.c_str());
+    const auto* wide = reinterpret_cast<const wchar_t*>(toWide.output());
+    EXPECT_EQ(std::wcscmp(wide, L"a\u00E9\u20AC\U0001F600"), 0);
+
+    TextConverter back;
+    Name(back, "wchar_t", "UTF-8");
+    back.Convert(tide::WideTextBytes(wide), wide);
+    EXPECT_EQ(std::string(back.output()), kUtf8Sample);
+
+    TextConverter fromWire;
+    Name(fromWire, "UTF-16LE", "wchar_t");
+    std::string wire = kUtf16Sample + std::string(2, '\0');
+    fromWire.Convert(tide::Utf16TextBytes(wire.data()), wire.data());
+    EXPECT_EQ(std::wcscmp(reinterpret_cast<const wchar_t*>(fromWire.output()), L"a\u00E9\u20AC\U0001F600"), 0);
+}
+
+TEST(TextConverter, AnUnopenablePairGivesAnEmptyTerminatedText) {
+    TextConverter converter;
+    Name(converter, "UTF-8", "no-such-set");
+    EXPECT_FALSE(converter.Reopen());
+    EXPECT_FALSE(converter.isOpen());
+    EXPECT_EQ(converter.Convert(4, "abc"), TextConverter::kConversionFailed);
+    for (uint32_t i = 0; i < TextConverter::kTerminatorBytes; ++i) EXPECT_EQ(converter.output()[i], 0);
+}
+
+TEST(TextConverter, MarkerBytesInvalidInTheLocaleAreReplacedAndTheRestConverted) {
+    // The description text's section marker 0xA1 0xE1 is not UTF-8.
+    std::string marker = "\xA1\xE1" "common\r";
+    uint32_t result = 0;
+    std::string out = Convert("char", "UTF-8", marker + '\0', 1, &result);
+    EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD" "common\r");
+    EXPECT_EQ(result, TextConverter::kConversionFailed);
+}
+
+TEST(TextConverter, AnInvalidSequenceInTheMiddleIsReplacedByOneCharacterPerUnit) {
+    // A lone high surrogate in 16-bit input: one unit skipped, the rest converted.
+    std::string lone("a\0\x00\xD8" "b\0\0\0", 8);
+    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", lone, 1), "a\xEF\xBF\xBD" "b");
+    // A target without U+FFFD gets "?".
+    EXPECT_EQ(Convert("UTF-8", "ISO-8859-1", std::string("a\xFF" "b\0", 4), 1), "a?b");
+    // A valid character the target lacks is skipped whole: one "?", not one per byte.
+    EXPECT_EQ(Convert("UTF-8", "ASCII", kUtf8Sample + '\0', 1), "a???");
+    // A 16-bit target gets its replacement as a 16-bit unit.
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE", std::string("x\xC3(\0", 4), 2), std::string("x\0\xFD\xFF(\0", 6));
+}
+
+TEST(TextConverter, AnIncompleteSequenceAtTheEndIsReplacedAndTerminated) {
+    uint32_t result = 0;
+    std::string out = Convert("UTF-8", "UTF-16LE", "ab\xE2\x82", 2, &result);
+    EXPECT_EQ(out, std::string("a\0b\0\xFD\xFF", 6));
+    EXPECT_EQ(result, TextConverter::kConversionFailed);
+}
+
+TEST(TextConverter, InputWithoutATerminatorStillGivesATerminatedText) {
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE", "abc", 2), std::string("a\0b\0c\0", 6));
+    EXPECT_EQ(Convert("UTF-8", "UTF-32LE", "ab", 4), std::string("a\0\0\0b\0\0\0", 8));
+}
+
+TEST(TextConverter, ATargetWiderThanFourBytesPerInputByteStopsAtTheEndOfItsSpace) {
+    // "a" and its NUL, 2 bytes, have 8 bytes of space; UTF-32 with its byte-order mark
+    // needs 12. The output stops after whole units and is still terminated.
+    TextConverter converter;
+    Name(converter, "UTF-8", "UTF-32");
+    EXPECT_EQ(converter.Convert(2, "a"), TextConverter::kConversionFailed);
+    const char expected[12] = {'\xFF', '\xFE', 0, 0, 'a', 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(converter.output(), expected, sizeof expected), 0);
+
+    // A longer text: every unit the space holds, then the terminator.
+    std::string text(100, 'z');
+    converter.Convert(static_cast<uint32_t>(text.size() + 1), text.c_str());
+    std::string units = OutputUnits(converter, 4);
+    EXPECT_EQ(units.size(), 4u + 4u * text.size());  // the mark and 100 letters; no room for the NUL
+}
+
+}  // namespace
