@@ -34,14 +34,6 @@ TEST(DatagramHeader, FieldsAreLittleEndianAtTheirOffsetsWhateverTheMachine) {
     EXPECT_EQ(read.tindex, INT32_MIN);
 }
 
-TEST(DatagramHeader, SingleFieldsReadAndWriteInPlace) {
-    std::vector<uint8_t> datagram(kDatagramBytes, 0);
-    WriteField(datagram.data(), kTindexOffset, 7);
-    EXPECT_EQ(ReadField(datagram.data(), kTindexOffset), 7);
-    EXPECT_EQ(ReadHeader(datagram.data()).tindex, 7);
-    EXPECT_EQ(ReadHeader(datagram.data()).tcount, 0);
-}
-
 TEST(FragmentCount, EmptyMessageTakesOneAndExactMultiplesTakeNoEmptyExtra) {
     EXPECT_EQ(FragmentCount(0), 1);
     EXPECT_EQ(FragmentCount(1), 1);
