@@ -9,9 +9,12 @@ namespace tide {
 
 namespace {
 
-// Address 0, port 0: what the destination is before it is set or when a host name does
-// not resolve. A send to it is refused by the socket, which nobody hears about.
-ACE_INET_Addr EmptyDestination() { return ACE_INET_Addr(static_cast<u_short>(0), static_cast<ACE_UINT32>(INADDR_ANY)); }
+// IPv4 address 0, port 0. Opened on, it means any interface and a port the system picks;
+// as the destination (before one is set, or when a host name does not resolve) it makes
+// every send fail in the socket, which nobody hears about.
+ACE_INET_Addr AnyAddress() {
+    return ACE_INET_Addr(static_cast<u_short>(0), static_cast<ACE_UINT32>(INADDR_ANY));
+}
 
 // Number of 16-bit units before the first zero unit, read as byte pairs so that the
 // text's alignment and the machine's byte order do not matter.
@@ -23,8 +26,7 @@ size_t CountTextUnits(const uint8_t* text) {
 
 }  // namespace
 
-DatagramSender::DatagramSender()
-    : destination(EmptyDestination()), localAddress(static_cast<u_short>(0), static_cast<ACE_UINT32>(INADDR_ANY)) {
+DatagramSender::DatagramSender() : destination(AnyAddress()), localAddress(AnyAddress()) {
     sendSocket.open(localAddress, AF_INET, 0, 0);
     // `area` starts all zero: the terminator at kTerminatorOffset and message counter 0.
 }
@@ -37,7 +39,7 @@ int32_t DatagramSender::SetDestination(int32_t port, const wchar_t* host) {
     if (host != nullptr && resolved.set(portNumber, host, 1, AF_INET) == 0) {
         destination = resolved;
     } else {
-        destination = EmptyDestination();
+        destination = AnyAddress();
     }
     return 0;
 }
