@@ -65,8 +65,9 @@ std::vector<std::string> AddressTableObject::DescribeLive() const {
     std::vector<std::string> lines;
     for (const auto& region : regions_) {
         char text[96];
-        std::snprintf(text, sizeof text, "published region %u: %u bytes at %p", static_cast<unsigned>(region.first),
-                      static_cast<unsigned>(region.second.length), region.second.base);
+        std::snprintf(text, sizeof text, "published region %u: %u bytes at %p",
+                      static_cast<unsigned>(region.first), static_cast<unsigned>(region.second.length),
+                      region.second.base);
         lines.push_back(text);
     }
     return lines;

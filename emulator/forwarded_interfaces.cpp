@@ -25,15 +25,12 @@ host::Status ForwardedA::Unused4() {
     Misuse("entry 4 is not provided");
     return kNotProvided;
 }
-host::Status ForwardedA::Entry5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5) {
+host::Status ForwardedA::Entry5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4,
+                                host::Word w5) {
     return Record(ledger_, log_, "A5", {w0, w1, w2, w3, w4, w5});
 }
-host::Status ForwardedA::Entry6(host::Word w0) {
-    return Record(ledger_, log_, "A6", {w0});
-}
-host::Status ForwardedA::Entry7(host::Word w0) {
-    return Record(ledger_, log_, "A7", {w0});
-}
+host::Status ForwardedA::Entry6(host::Word w0) { return Record(ledger_, log_, "A6", {w0}); }
+host::Status ForwardedA::Entry7(host::Word w0) { return Record(ledger_, log_, "A7", {w0}); }
 host::Status ForwardedA::Entry8(host::Word w0, host::Word w1, host::Word w2) {
     return Record(ledger_, log_, "A8", {w0, w1, w2});
 }
@@ -107,9 +104,7 @@ host::Status ForwardedE::Entry5(host::Word w0, host::Word w1) {
 host::Status ForwardedE::Entry6(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "E6", {w0, w1});
 }
-host::Status ForwardedE::Entry7(host::Word w0) {
-    return Record(ledger_, log_, "E7", {w0});
-}
+host::Status ForwardedE::Entry7(host::Word w0) { return Record(ledger_, log_, "E7", {w0}); }
 host::Status ForwardedE::Entry8(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "E8", {w0, w1});
 }
@@ -124,9 +119,7 @@ host::Status ForwardedE::Unused11() {
     Misuse("entry 11 is not provided");
     return kNotProvided;
 }
-host::Status ForwardedE::Entry12(host::Word w0) {
-    return Record(ledger_, log_, "E12", {w0});
-}
+host::Status ForwardedE::Entry12(host::Word w0) { return Record(ledger_, log_, "E12", {w0}); }
 
 ForwardedF::ForwardedF(Ledger& ledger, host::Unknown* callback, ForwardLog& log, bool onHostObject)
     : CountedInterface(ledger, onHostObject ? "recording host object" : "HostInterfaceF",
@@ -147,18 +140,10 @@ void ForwardedF::OnLastRelease() {
     ledger_.RemoveHostObject(this);
     delete this;
 }
-host::Status ForwardedF::Entry3(host::Word w0) {
-    return Record(ledger_, log_, "F3", {w0}, onHostObject_);
-}
-host::Status ForwardedF::Entry4(host::Word w0) {
-    return Record(ledger_, log_, "F4", {w0}, onHostObject_);
-}
-host::Status ForwardedF::Entry5(host::Word w0) {
-    return Record(ledger_, log_, "F5", {w0}, onHostObject_);
-}
-host::Status ForwardedF::Entry6(host::Word w0) {
-    return Record(ledger_, log_, "F6", {w0}, onHostObject_);
-}
+host::Status ForwardedF::Entry3(host::Word w0) { return Record(ledger_, log_, "F3", {w0}, onHostObject_); }
+host::Status ForwardedF::Entry4(host::Word w0) { return Record(ledger_, log_, "F4", {w0}, onHostObject_); }
+host::Status ForwardedF::Entry5(host::Word w0) { return Record(ledger_, log_, "F5", {w0}, onHostObject_); }
+host::Status ForwardedF::Entry6(host::Word w0) { return Record(ledger_, log_, "F6", {w0}, onHostObject_); }
 
 ForwardedG::ForwardedG(Ledger& ledger, host::Unknown* callback, ForwardLog& log)
     : CountedInterface(ledger, "HostInterfaceG", &host::kIidHostInterfaceG, callback), log_(log) {}
@@ -204,24 +189,21 @@ host::Status ForwardedG::Entry15(host::Word w0, host::Word w1) {
 host::Status ForwardedG::Entry16(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "G16", {w0, w1});
 }
-host::Status ForwardedG::Entry17(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5) {
+host::Status ForwardedG::Entry17(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4,
+                                 host::Word w5) {
     return Record(ledger_, log_, "G17", {w0, w1, w2, w3, w4, w5});
 }
 host::Status ForwardedG::Entry18(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "G18", {w0, w1});
 }
-host::Status ForwardedG::Entry19(host::Word w0) {
-    return Record(ledger_, log_, "G19", {w0});
-}
+host::Status ForwardedG::Entry19(host::Word w0) { return Record(ledger_, log_, "G19", {w0}); }
 host::Status ForwardedG::Entry20(host::Word w0, host::Word w1, host::Word w2) {
     return Record(ledger_, log_, "G20", {w0, w1, w2});
 }
 host::Status ForwardedG::Entry21(host::Word w0, host::Word w1, host::Word w2) {
     return Record(ledger_, log_, "G21", {w0, w1, w2});
 }
-host::Status ForwardedG::Entry22(host::Word w0) {
-    return Record(ledger_, log_, "G22", {w0});
-}
+host::Status ForwardedG::Entry22(host::Word w0) { return Record(ledger_, log_, "G22", {w0}); }
 host::Status ForwardedG::Entry23(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "G23", {w0, w1});
 }

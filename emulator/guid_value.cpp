@@ -30,9 +30,9 @@ std::string GuidValueObject::IdText() const {
     if (!hasId_) return "";
     // The 16-byte form: a little-endian 32-bit field, two 16-bit fields, 8 bytes.
     char text[40];
-    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id_[3],
-                  id_[2], id_[1], id_[0], id_[5], id_[4], id_[7], id_[6], id_[8], id_[9], id_[10], id_[11], id_[12],
-                  id_[13], id_[14], id_[15]);
+    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  id_[3], id_[2], id_[1], id_[0], id_[5], id_[4], id_[7], id_[6], id_[8], id_[9], id_[10],
+                  id_[11], id_[12], id_[13], id_[14], id_[15]);
     return text;
 }
 

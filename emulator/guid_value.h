@@ -34,8 +34,9 @@ public:
     host::Status TIDE_CALL Entry5(uint32_t a, uint32_t b) override;
     host::Status TIDE_CALL Entry6(uint32_t a, uint32_t* out) override;
     // "DirectorCode" gives the kept text, "IID" the id's text; a string value each.
-    host::Status TIDE_CALL ReadProperty(const host::HostValue* self, host::HostSymbol property, int32_t indexCount,
-                                        const host::HostValue* indexValues, host::HostValue* result) override;
+    host::Status TIDE_CALL ReadProperty(const host::HostValue* self, host::HostSymbol property,
+                                        int32_t indexCount, const host::HostValue* indexValues,
+                                        host::HostValue* result) override;
     // "DirectorCode" with a string value keeps a copy of its text.
     host::Status TIDE_CALL WriteProperty(host::HostSymbol property, int32_t indexCount,
                                          const host::HostValue* indexValues,

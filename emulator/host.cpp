@@ -70,7 +70,9 @@ const std::string& Host::SymbolName(host::HostSymbol symbol) const { return symb
 
 host::HostValue Host::MakeInteger(int32_t n) { return values_.NewInteger(n); }
 host::HostValue Host::MakeFloat(double number) { return values_.NewFloat(number); }
-host::HostValue Host::MakeString(std::string_view bytes) { return values_.NewString(bytes.data(), bytes.size()); }
+host::HostValue Host::MakeString(std::string_view bytes) {
+    return values_.NewString(bytes.data(), bytes.size());
+}
 host::HostValue Host::MakeSymbolValue(std::string_view name) { return values_.NewSymbol(Symbol(name)); }
 host::HostValue Host::MakePropList() { return values_.NewPropList(); }
 
@@ -86,7 +88,9 @@ host::HostValue Host::MakeScriptObject(std::shared_ptr<ScriptObject> script) {
 host::HostValue Host::MakeObjectValue(host::Unknown* object) { return values_.NewObject(object); }
 
 bool Host::AddRef(const host::HostValue& value) { return values_.AddRef(value, "Host::AddRef") == host::kOk; }
-bool Host::Release(const host::HostValue& value) { return values_.Release(value, "Host::Release") == host::kOk; }
+bool Host::Release(const host::HostValue& value) {
+    return values_.Release(value, "Host::Release") == host::kOk;
+}
 
 bool Host::IsAlive(const host::HostValue& value) const { return values_.Peek(value) != nullptr; }
 
@@ -143,7 +147,8 @@ std::optional<host::HostValue> Host::PropOf(const host::HostValue& list, std::st
     if (!entries) return std::nullopt;
     for (const PropEntry& entry : *entries) {
         const ValueSlot* slot = values_.Peek(entry.key);
-        if (slot && slot->kind == host::kTypeSymbol && SymbolTable::SameName(symbols_.Name(slot->symbol), key)) {
+        if (slot && slot->kind == host::kTypeSymbol &&
+            SymbolTable::SameName(symbols_.Name(slot->symbol), key)) {
             return entry.item;
         }
     }
@@ -182,9 +187,7 @@ size_t Host::Notify() { return notifications_->Notify(); }
 
 const std::vector<RegisteredClass>& Host::registeredClasses() const { return registry_->classes(); }
 
-host::Unknown* Host::MakeRecordingObject() {
-    return ForwardedF::MakeRecordingObject(ledger_, forwardLog_);
-}
+host::Unknown* Host::MakeRecordingObject() { return ForwardedF::MakeRecordingObject(ledger_, forwardLog_); }
 
 Alive Host::alive() const {
     Alive alive;

@@ -117,7 +117,7 @@ public:
 
     // --- Reading values back (nothing is recorded for released values here) ---
     bool IsAlive(const host::HostValue& value) const;
-    uint32_t RefCount(const host::HostValue& value) const;  // 0 when not alive
+    uint32_t RefCount(const host::HostValue& value) const;                      // 0 when not alive
     std::optional<host::ValueType> TypeOf(const host::HostValue& value) const;  // void included
     std::optional<int32_t> IntegerOf(const host::HostValue& value) const;
     std::optional<double> FloatOf(const host::HostValue& value) const;

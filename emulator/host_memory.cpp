@@ -39,7 +39,8 @@ void HostMemoryObject::Free(void* block) {
     auto found = blocks_.find(block);
     if (found == blocks_.end()) {
         char text[96];
-        std::snprintf(text, sizeof text, "Free of %p, a block this host did not give or freed already", block);
+        std::snprintf(text, sizeof text, "Free of %p, a block this host did not give or freed already",
+                      block);
         Misuse(text);
         return;
     }

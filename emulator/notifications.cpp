@@ -10,8 +10,9 @@ namespace tide::emulator {
 NotificationServiceObject::NotificationServiceObject(Ledger& ledger, host::Unknown* callback)
     : CountedInterface(ledger, "NotificationService", &host::kIidNotificationService, callback) {}
 
-host::Status NotificationServiceObject::Register(host::NotificationClient* client, const host::InterfaceId* notifyId,
-                                                 uint32_t /*flags*/, void* refData) {
+host::Status NotificationServiceObject::Register(host::NotificationClient* client,
+                                                 const host::InterfaceId* notifyId, uint32_t /*flags*/,
+                                                 void* refData) {
     if (!ledger_.OnHostThread("NotificationService::Register")) return kWrongThread;
     if (!client || !notifyId) {
         Misuse("Register with a null client or notification id");
@@ -78,7 +79,8 @@ std::vector<std::string> NotificationServiceObject::DescribeLive() const {
     std::vector<std::string> lines;
     for (const Registration& registration : registrations_) {
         char text[64];
-        std::snprintf(text, sizeof text, "notification client %p for ", static_cast<void*>(registration.client));
+        std::snprintf(text, sizeof text, "notification client %p for ",
+                      static_cast<void*>(registration.client));
         lines.push_back(text + IdText(registration.notifyId));
     }
     return lines;

@@ -58,7 +58,8 @@ public:
     host::Status TIDE_CALL Unused4() override;
     host::Status TIDE_CALL Unused5() override;
     host::Status TIDE_CALL Unused6() override;
-    host::Status TIDE_CALL AddClassEntry(void* dictionary, const host::ClassId* classId, const host::InterfaceId* iid,
+    host::Status TIDE_CALL AddClassEntry(void* dictionary, const host::ClassId* classId,
+                                         const host::InterfaceId* iid,
                                          host::EntryDictionary** entry) override;
 
     // AddClassEntry answers `status` (and hands out no dictionary) while it is not 0.

@@ -22,8 +22,8 @@ public:
     // arguments, which the caller keeps. `*result` is void on entry; a value written there
     // belongs to the caller afterwards (and is released by the host when the handler
     // answers a failure). Non-zero when there is no such handler.
-    virtual host::Status Invoke(Host& host, host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
-                                host::HostValue* result) = 0;
+    virtual host::Status Invoke(Host& host, host::HostSymbol handler, int32_t argc,
+                                const host::HostValue* argv, host::HostValue* result) = 0;
 };
 
 // A script object made of C++ functions, one per handler name. Records the names of the

@@ -17,7 +17,9 @@ const std::string kNoName;
 
 }  // namespace
 
-bool SymbolTable::SameName(std::string_view a, std::string_view b) { return FoldAsciiCase(a) == FoldAsciiCase(b); }
+bool SymbolTable::SameName(std::string_view a, std::string_view b) {
+    return FoldAsciiCase(a) == FoldAsciiCase(b);
+}
 
 host::HostSymbol SymbolTable::Intern(std::string_view name) {
     std::string folded = FoldAsciiCase(name);

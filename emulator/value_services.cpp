@@ -249,8 +249,8 @@ host::Status CallServicesObject::Unused4() {
     return kNotProvided;
 }
 
-host::Status CallServicesObject::InvokeHandler(host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
-                                               host::HostValue* result) {
+host::Status CallServicesObject::InvokeHandler(host::HostSymbol handler, int32_t argc,
+                                               const host::HostValue* argv, host::HostValue* result) {
     if (!ledger_.OnHostThread("InvokeHandler")) return kWrongThread;
     if (argc < 1 || !argv || !result) {
         Misuse("InvokeHandler without a target, or with a null argument array or result");

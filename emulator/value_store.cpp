@@ -21,14 +21,22 @@ constexpr int kDescribeDepth = 3;
 
 const char* KindName(host::ValueType kind) {
     switch (kind) {
-        case host::kTypeVoid: return "void";
-        case host::kTypeInteger: return "integer";
-        case host::kTypeSymbol: return "symbol";
-        case host::kTypeString: return "string";
-        case host::kTypeFloat: return "float";
-        case host::kTypePropertyList: return "property list";
-        case host::kTypeScriptObject: return "script object";
-        case host::kTypePluginObject: return "object";
+        case host::kTypeVoid:
+            return "void";
+        case host::kTypeInteger:
+            return "integer";
+        case host::kTypeSymbol:
+            return "symbol";
+        case host::kTypeString:
+            return "string";
+        case host::kTypeFloat:
+            return "float";
+        case host::kTypePropertyList:
+            return "property list";
+        case host::kTypeScriptObject:
+            return "script object";
+        case host::kTypePluginObject:
+            return "object";
     }
     return "unknown";
 }
@@ -51,7 +59,8 @@ ValueStore::Found ValueStore::Resolve(const host::HostValue& value, uint32_t* in
     uint32_t kind = value.words[0] & kKindMask;
     uint32_t generation = value.words[0] >> kKindBits;
     uint32_t slot = value.words[1];
-    if (kind == host::kTypeVoid || kind > host::kTypePluginObject || generation == 0 || slot >= slots_.size()) {
+    if (kind == host::kTypeVoid || kind > host::kTypePluginObject || generation == 0 ||
+        slot >= slots_.size()) {
         return Found::kForeign;
     }
     const ValueSlot& contents = slots_[slot];
@@ -65,7 +74,8 @@ ValueSlot* ValueStore::Use(const host::HostValue& value, const char* entry, bool
     if (isVoid) *isVoid = false;
     uint32_t index = 0;
     switch (Resolve(value, &index)) {
-        case Found::kValue: return &slots_[index];
+        case Found::kValue:
+            return &slots_[index];
         case Found::kVoid:
             if (isVoid) *isVoid = true;
             return nullptr;
@@ -208,10 +218,18 @@ size_t ValueStore::lockedTexts() const {
 std::string ValueStore::DescribeSlot(const ValueSlot& slot, int depth) const {
     std::string text = KindName(slot.kind);
     switch (slot.kind) {
-        case host::kTypeInteger: text += " " + std::to_string(slot.integer); break;
-        case host::kTypeFloat: text += " " + std::to_string(slot.number); break;
-        case host::kTypeSymbol: text += " #" + symbols_.Name(slot.symbol); break;
-        case host::kTypeString: text += " \"" + *slot.text + "\""; break;
+        case host::kTypeInteger:
+            text += " " + std::to_string(slot.integer);
+            break;
+        case host::kTypeFloat:
+            text += " " + std::to_string(slot.number);
+            break;
+        case host::kTypeSymbol:
+            text += " #" + symbols_.Name(slot.symbol);
+            break;
+        case host::kTypeString:
+            text += " \"" + *slot.text + "\"";
+            break;
         case host::kTypePropertyList:
             text += " [";
             if (depth >= kDescribeDepth) {
@@ -234,7 +252,8 @@ std::string ValueStore::DescribeSlot(const ValueSlot& slot, int depth) const {
             text += address;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return text;
 }
@@ -242,10 +261,14 @@ std::string ValueStore::DescribeSlot(const ValueSlot& slot, int depth) const {
 std::string ValueStore::Describe(const host::HostValue& value) const {
     uint32_t index = 0;
     switch (Resolve(value, &index)) {
-        case Found::kValue: return DescribeSlot(slots_[index], 0);
-        case Found::kVoid: return "void";
-        case Found::kReleased: return "released value " + WordsText(value);
-        case Found::kForeign: return "foreign value " + WordsText(value);
+        case Found::kValue:
+            return DescribeSlot(slots_[index], 0);
+        case Found::kVoid:
+            return "void";
+        case Found::kReleased:
+            return "released value " + WordsText(value);
+        case Found::kForeign:
+            return "foreign value " + WordsText(value);
     }
     return "";
 }

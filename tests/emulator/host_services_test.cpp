@@ -50,10 +50,11 @@ protected:
 
 TEST_F(HostServicesTest, TheCallbackHandsOutEveryHostInterfaceWithAReferenceToRelease) {
     const host::InterfaceId ids[] = {
-        host::kIidValueServices,    host::kIidListServices,    host::kIidCallServices, host::kIidObjectValueServices,
-        host::kIidNotificationService, host::kIidAddressTable, host::kIidHostMemory,   host::kIidHostInterfaceA,
-        host::kIidHostInterfaceB,   host::kIidHostInterfaceC,  host::kIidHostInterfaceD, host::kIidHostInterfaceE,
-        host::kIidHostInterfaceF,   host::kIidHostInterfaceG,
+        host::kIidValueServices,       host::kIidListServices,        host::kIidCallServices,
+        host::kIidObjectValueServices, host::kIidNotificationService, host::kIidAddressTable,
+        host::kIidHostMemory,          host::kIidHostInterfaceA,      host::kIidHostInterfaceB,
+        host::kIidHostInterfaceC,      host::kIidHostInterfaceD,      host::kIidHostInterfaceE,
+        host::kIidHostInterfaceF,      host::kIidHostInterfaceG,
     };
     std::vector<host::Unknown*> held;
     for (const host::InterfaceId& iid : ids) {
@@ -101,7 +102,8 @@ TEST_F(HostServicesTest, AnUnprovidedEntryIsAnError) {
 
 TEST_F(HostServicesTest, NewHostObjectMakesAGuidValueThatKeepsItsIdAndDirectorCode) {
     void* out = nullptr;
-    ASSERT_EQ(host_.callback()->NewHostObject(&host::kClsidGuidValue, &host::kIidMoaMmXValue, &out), host::kOk);
+    ASSERT_EQ(host_.callback()->NewHostObject(&host::kClsidGuidValue, &host::kIidMoaMmXValue, &out),
+              host::kOk);
     auto* guid = static_cast<host::IMoaMmXValue*>(out);
     ASSERT_NE(guid, nullptr);
     EXPECT_EQ(host_.alive().hostObjects, 1u);
@@ -140,7 +142,8 @@ TEST_F(HostServicesTest, NewHostObjectRefusesUnknownClassesAndWhenSwitchedTo) {
     EXPECT_EQ(out, nullptr);
     host_.RefuseNewHostObject();
     out = reinterpret_cast<void*>(1);
-    EXPECT_NE(host_.callback()->NewHostObject(&host::kClsidGuidValue, &host::kIidMoaMmXValue, &out), host::kOk);
+    EXPECT_NE(host_.callback()->NewHostObject(&host::kClsidGuidValue, &host::kIidMoaMmXValue, &out),
+              host::kOk);
     EXPECT_EQ(out, nullptr);
 }
 
@@ -177,8 +180,9 @@ TEST_F(HostServicesTest, HostMemoryCountsBlocksFailsOnRequestAndRejectsForeignFr
 TEST_F(HostServicesTest, TheRegistryRecordsClassesAndACopyOfEachTextItem) {
     host::EntryDictionary* entry = nullptr;
     int dictionary = 0;
-    ASSERT_EQ(host_.registry().AddClassEntry(&dictionary, &host::kClsidGuidValue, &host::kIidMoaMmXScript, &entry),
-              host::kOk);
+    ASSERT_EQ(
+        host_.registry().AddClassEntry(&dictionary, &host::kClsidGuidValue, &host::kIidMoaMmXScript, &entry),
+        host::kOk);
     ASSERT_NE(entry, nullptr);
     char table[] = "xtra Tidelisten\nnew object me\n";
     EXPECT_EQ(entry->StoreItem(host::kItemTypeText, table, 0, "msgTable"), host::kOk);
@@ -199,8 +203,9 @@ TEST_F(HostServicesTest, TheRegistryRecordsClassesAndACopyOfEachTextItem) {
 
     host_.FailAddClassEntry(host::kNoMemory);
     entry = reinterpret_cast<host::EntryDictionary*>(1);
-    EXPECT_EQ(host_.registry().AddClassEntry(&dictionary, &host::kClsidGuidValue, &host::kIidMoaMmXScript, &entry),
-              host::kNoMemory);
+    EXPECT_EQ(
+        host_.registry().AddClassEntry(&dictionary, &host::kClsidGuidValue, &host::kIidMoaMmXScript, &entry),
+        host::kNoMemory);
     EXPECT_EQ(entry, nullptr);
     EXPECT_EQ(host_.registeredClasses().size(), 1u);
 }
@@ -282,9 +287,8 @@ TEST_F(HostServicesTest, AClientMayUnregisterAndDieInsideItsOwnNotification) {
 TEST_F(HostServicesTest, AClientUnregisteredByAnEarlierOneIsNotCalledInTheSameRound) {
     host::NotificationService* service = host_.notificationService();
     auto* second = new TestClient();
-    auto* first = new TestClient([service, second](TestClient&) {
-        service->Unregister(second, &host::kNotifyIdle, 0);
-    });
+    auto* first = new TestClient(
+        [service, second](TestClient&) { service->Unregister(second, &host::kNotifyIdle, 0); });
     service->Register(first, &host::kNotifyIdle, 0, nullptr);
     service->Register(second, &host::kNotifyIdle, 0, nullptr);
     EXPECT_EQ(host_.Notify(), 1u);

@@ -27,12 +27,15 @@ bool Mentions(const std::vector<std::string>& errors, const std::string& part) {
 class HostValuesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(host_.callback()->QueryInterface(&host::kIidValueServices, reinterpret_cast<void**>(&values_)),
-                  host::kOk);
-        ASSERT_EQ(host_.callback()->QueryInterface(&host::kIidListServices, reinterpret_cast<void**>(&lists_)),
-                  host::kOk);
-        ASSERT_EQ(host_.callback()->QueryInterface(&host::kIidCallServices, reinterpret_cast<void**>(&calls_)),
-                  host::kOk);
+        ASSERT_EQ(
+            host_.callback()->QueryInterface(&host::kIidValueServices, reinterpret_cast<void**>(&values_)),
+            host::kOk);
+        ASSERT_EQ(
+            host_.callback()->QueryInterface(&host::kIidListServices, reinterpret_cast<void**>(&lists_)),
+            host::kOk);
+        ASSERT_EQ(
+            host_.callback()->QueryInterface(&host::kIidCallServices, reinterpret_cast<void**>(&calls_)),
+            host::kOk);
     }
 
     void TearDown() override {

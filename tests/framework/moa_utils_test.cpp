@@ -159,22 +159,27 @@ TEST_F(MoaUtilsTest, EveryValueOperationCostsOneQueryAndOneRelease) {
     host::HostValue object = host_.MakeScriptObject(script);
     host::HostSymbol handler = Symbol("handler");
 
-    std::vector<std::pair<const char*, std::function<void()>>> operations = {
-        {"MakeSymbol", [&] { host::HostSymbol s; utils_->MakeSymbol("x", &s); }},
-        {"GetValueType", [&] { int32_t t; utils_->GetValueType(&text, &t); }},
-        {"AddRefValue", [&] { utils_->AddRefValue(&text); }},
-        {"ReleaseValue", [&] { utils_->ReleaseValue(&text); }},
-        {"ReadInteger", [&] { int32_t n; utils_->ReadInteger(&text, &n); }},
-        {"ReadSymbol", [&] { host::HostSymbol s; utils_->ReadSymbol(&text, &s); }},
-        {"GetStringLength", [&] { int32_t n; utils_->GetStringLength(&text, &n); }},
-        {"LockStringText", [&] { const char* p; utils_->LockStringText(&text, &p); }},
-        {"UnlockStringText", [&] { utils_->UnlockStringText(&text); }},
-        {"MakeIntegerValue", [&] { host::HostValue v; utils_->MakeIntegerValue(3, &v); host_.Release(v); }},
-        {"MakeSymbolValue", [&] { host::HostValue v; utils_->MakeSymbolValue(handler, &v); host_.Release(v); }},
-        {"MakeStringValue", [&] { host::HostValue v; utils_->MakeStringValue("s", &v); host_.Release(v); }},
-        {"NewPropList", [&] { host::HostValue v; utils_->NewPropList(&v); host_.Release(v); }},
-        {"AddProp", [&] { utils_->AddProp(&list, &text, &text); }},
-        {"InvokeHandler", [&] { host::HostValue r{}; utils_->InvokeHandler(handler, 1, &object, &r); }},
+    host::HostSymbol symbol = 0;
+    int32_t number = 0;
+    const char* locked = nullptr;
+    host::HostValue made{};  // what a Make operation made, released after it is measured
+    host::HostValue result{};
+    std::vector<std::pair<const char*, std::function<host::Status()>>> operations = {
+        {"MakeSymbol", [&] { return utils_->MakeSymbol("x", &symbol); }},
+        {"GetValueType", [&] { return utils_->GetValueType(&text, &number); }},
+        {"AddRefValue", [&] { return utils_->AddRefValue(&text); }},
+        {"ReleaseValue", [&] { return utils_->ReleaseValue(&text); }},
+        {"ReadInteger", [&] { return utils_->ReadInteger(&text, &number); }},
+        {"ReadSymbol", [&] { return utils_->ReadSymbol(&text, &symbol); }},
+        {"GetStringLength", [&] { return utils_->GetStringLength(&text, &number); }},
+        {"LockStringText", [&] { return utils_->LockStringText(&text, &locked); }},
+        {"UnlockStringText", [&] { return utils_->UnlockStringText(&text); }},
+        {"MakeIntegerValue", [&] { return utils_->MakeIntegerValue(3, &made); }},
+        {"MakeSymbolValue", [&] { return utils_->MakeSymbolValue(handler, &made); }},
+        {"MakeStringValue", [&] { return utils_->MakeStringValue("s", &made); }},
+        {"NewPropList", [&] { return utils_->NewPropList(&made); }},
+        {"AddProp", [&] { return utils_->AddProp(&list, &text, &text); }},
+        {"InvokeHandler", [&] { return utils_->InvokeHandler(handler, 1, &object, &result); }},
     };
     for (auto& operation : operations) {
         tide::emulator::Counters before = host_.counters();
@@ -183,6 +188,8 @@ TEST_F(MoaUtilsTest, EveryValueOperationCostsOneQueryAndOneRelease) {
         EXPECT_EQ(host_.counters().interfaceQueries, before.interfaceQueries + 1) << operation.first;
         EXPECT_EQ(host_.counters().interfaceReleases, before.interfaceReleases + 1) << operation.first;
         EXPECT_EQ(host_.alive().interfaceRefs, refsBefore) << operation.first;
+        host_.Release(made);
+        made = host::HostValue{};
     }
     EXPECT_EQ(script->calls().size(), 1u);
     host_.Release(text);
@@ -195,13 +202,14 @@ TEST_F(MoaUtilsTest, InvokeHandlerReachesTheScriptObjectWithItsArguments) {
     int32_t seenArgc = 0;
     std::optional<std::string> seenText;
     std::optional<int32_t> seenNumber;
-    script->On("OnTextData", [&](Host& host, int32_t argc, const host::HostValue* argv, host::HostValue* result) {
-        seenArgc = argc;
-        seenText = host.StringOf(argv[1]);
-        seenNumber = host.IntegerOf(argv[2]);
-        *result = host.MakeInteger(1);
-        return host::kOk;
-    });
+    script->On("OnTextData",
+               [&](Host& host, int32_t argc, const host::HostValue* argv, host::HostValue* result) {
+                   seenArgc = argc;
+                   seenText = host.StringOf(argv[1]);
+                   seenNumber = host.IntegerOf(argv[2]);
+                   *result = host.MakeInteger(1);
+                   return host::kOk;
+               });
     host::HostValue argv[3] = {host_.MakeScriptObject(script), {}, {}};
     utils_->MakeStringValue("hello", &argv[1]);
     utils_->MakeIntegerValue(42, &argv[2]);

@@ -118,7 +118,8 @@ TEST(TextConverter, Utf8AndUtf16LeRoundTripIncludingCharactersOutsideTheBmp) {
     std::string utf16 = Convert("UTF-8", "UTF-16LE", kUtf8Sample + '\0', 2);
     EXPECT_EQ(utf16, kUtf16Sample);
     std::string wire = utf16 + std::string(2, '\0');
-    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", wire.substr(0, tide::Utf16TextBytes(wire.data())), 1), kUtf8Sample);
+    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", wire.substr(0, tide::Utf16TextBytes(wire.data())), 1),
+              kUtf8Sample);
 }
 
 TEST(TextConverter, WideCharactersRoundTrip) {
@@ -137,7 +138,8 @@ TEST(TextConverter, WideCharactersRoundTrip) {
     Name(fromWire, "UTF-16LE", "wchar_t");
     std::string wire = kUtf16Sample + std::string(2, '\0');
     fromWire.Convert(tide::Utf16TextBytes(wire.data()), wire.data());
-    EXPECT_EQ(std::wcscmp(reinterpret_cast<const wchar_t*>(fromWire.output()), L"a\u00E9\u20AC\U0001F600"), 0);
+    EXPECT_EQ(std::wcscmp(reinterpret_cast<const wchar_t*>(fromWire.output()), L"a\u00E9\u20AC\U0001F600"),
+              0);
 }
 
 TEST(TextConverter, AnUnopenablePairGivesAnEmptyTerminatedText) {
@@ -151,19 +153,33 @@ TEST(TextConverter, AnUnopenablePairGivesAnEmptyTerminatedText) {
 
 TEST(TextConverter, MarkerBytesInvalidInTheLocaleAreReplacedAndTheRestConverted) {
     // The description text's section marker 0xA1 0xE1 is not UTF-8.
-    std::string marker = "\xA1\xE1" "common\r";
+    std::string marker =
+        "\xA1\xE1"
+        "common\r";
     uint32_t result = 0;
     std::string out = Convert("char", "UTF-8", marker + '\0', 1, &result);
-    EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD" "common\r");
+    EXPECT_EQ(out,
+              "\xEF\xBF\xBD\xEF\xBF\xBD"
+              "common\r");
     EXPECT_EQ(result, TextConverter::kConversionFailed);
 }
 
 TEST(TextConverter, AnInvalidSequenceInTheMiddleIsReplacedByOneCharacterPerUnit) {
     // A lone high surrogate in 16-bit input: one unit skipped, the rest converted.
-    std::string lone("a\0\x00\xD8" "b\0\0\0", 8);
-    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", lone, 1), "a\xEF\xBF\xBD" "b");
+    std::string lone(
+        "a\0\x00\xD8"
+        "b\0\0\0",
+        8);
+    EXPECT_EQ(Convert("UTF-16LE", "UTF-8", lone, 1),
+              "a\xEF\xBF\xBD"
+              "b");
     // A target without U+FFFD gets "?".
-    EXPECT_EQ(Convert("UTF-8", "ISO-8859-1", std::string("a\xFF" "b\0", 4), 1), "a?b");
+    EXPECT_EQ(Convert("UTF-8", "ISO-8859-1",
+                      std::string("a\xFF"
+                                  "b\0",
+                                  4),
+                      1),
+              "a?b");
     // A valid character the target lacks is skipped whole: one "?", not one per byte.
     EXPECT_EQ(Convert("UTF-8", "ASCII", kUtf8Sample + '\0', 1), "a???");
     // A 16-bit target gets its replacement as a 16-bit unit.
