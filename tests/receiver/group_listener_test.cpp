@@ -2,17 +2,14 @@
 // at what lands in the queue, how many threads run and what the listener leaves behind.
 #include "receiver/group_listener.h"
 
-#include <arpa/inet.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 #include <vector>
+
+#include "tests/support/wire.h"
 
 namespace tide {
 namespace {
@@ -23,35 +20,12 @@ constexpr uint16_t kPort = 42001;
 // Long enough for datagrams on loopback to arrive; reached only when one is missing.
 constexpr auto kArrivalWait = std::chrono::seconds(10);
 
-// A plain sending socket bound to loopback, so its source address is known.
-class PlainSender {
-public:
-    PlainSender() {
-        fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        socklen_t length = sizeof local;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-        port = ntohs(local.sin_port);
-        group.sin_family = AF_INET;
-        group.sin_port = htons(kPort);
-        inet_pton(AF_INET, kGroup, &group.sin_addr);
-    }
-    ~PlainSender() { close(fd); }
-
-    // A datagram of `bytes` bytes whose first byte is `mark`.
-    void Send(size_t bytes, uint8_t mark) {
-        std::vector<uint8_t> datagram(bytes, 0x5A);
-        if (bytes > 0) datagram[0] = mark;
-        sendto(fd, datagram.data(), bytes, 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
-    }
-
-    int fd = -1;
-    uint16_t port = 0;
-    sockaddr_in group{};
-};
+// A datagram of `bytes` bytes whose first byte is `mark`.
+testing::Bytes Marked(size_t bytes, uint8_t mark) {
+    testing::Bytes datagram(bytes, 0x5A);
+    if (bytes > 0) datagram[0] = mark;
+    return datagram;
+}
 
 bool WaitForQueued(GroupListener& listener, size_t count) {
     const auto deadline = std::chrono::steady_clock::now() + kArrivalWait;
@@ -89,7 +63,7 @@ size_t ThreadsSettlingAt(size_t expected) {
 class ListenerOnTheGroup : public ::testing::Test {
 protected:
     GroupListener listener;
-    PlainSender sender;
+    testing::RawSender sender{kGroup, kPort};
 };
 
 TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndReceivedLength) {
@@ -98,7 +72,7 @@ TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndRece
     // Full, short, empty, shorter than a header, and longer than any datagram of ours.
     const size_t sizes[] = {kDatagramBytes, 100, 0, 27, 30000};
     const int32_t lengths[] = {kDatagramBytes, 100, 0, 27, kDatagramBytes};
-    for (uint8_t i = 0; i < 5; ++i) sender.Send(sizes[i], i);
+    for (uint8_t i = 0; i < 5; ++i) sender.Send(Marked(sizes[i], i));
     ASSERT_TRUE(WaitForQueued(listener, 5));
     for (uint8_t i = 0; i < 5; ++i) {
         std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
@@ -108,7 +82,7 @@ TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndRece
             EXPECT_EQ(block->datagram[0], i);
         }
         EXPECT_EQ(block->sender.get_ip_address(), INADDR_LOOPBACK);
-        EXPECT_EQ(block->sender.get_port_number(), sender.port);
+        EXPECT_EQ(block->sender.get_port_number(), sender.sourcePort);
     }
     EXPECT_FALSE(listener.TakeFront());
 }
@@ -116,7 +90,7 @@ TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndRece
 TEST_F(ListenerOnTheGroup, StartBeforeJoinReceivesOnceJoined) {
     listener.Start();
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
-    sender.Send(64, 7);
+    sender.Send(Marked(64, 7));
     ASSERT_TRUE(WaitForQueued(listener, 1));
     EXPECT_EQ(listener.TakeFront()->datagram[0], 7);
 }
@@ -128,7 +102,7 @@ TEST_F(ListenerOnTheGroup, StopRightAfterStartEndsTheThreadBeforeItReceives) {
     listener.Stop();
     EXPECT_EQ(ThreadsSettlingAt(threads), threads);
     // Sent while stopped, so it waits in the socket for the next thread.
-    sender.Send(64, 9);
+    sender.Send(Marked(64, 9));
     listener.Start();
     ASSERT_TRUE(WaitForQueued(listener, 1));
     listener.Stop();
@@ -142,7 +116,7 @@ TEST_F(ListenerOnTheGroup, StartTwiceLeavesExactlyOneReceiveThread) {
     listener.Start();
     listener.Start();
     EXPECT_EQ(ThreadsSettlingAt(threads + 1), threads + 1);
-    for (uint8_t mark = 1; mark <= 20; ++mark) sender.Send(200, mark);
+    for (uint8_t mark = 1; mark <= 20; ++mark) sender.Send(Marked(200, mark));
     ASSERT_TRUE(WaitForQueued(listener, 20));
     for (uint8_t mark = 1; mark <= 20; ++mark) EXPECT_EQ(listener.TakeFront()->datagram[0], mark);
     listener.Stop();
@@ -161,7 +135,7 @@ TEST_F(ListenerOnTheGroup, FailedJoinAfterAGoodOneKeepsReceivingTheFirstGroup) {
     EXPECT_EQ(listener.Join(kPort, L"no-such-host.invalid"), -1);
     EXPECT_EQ(listener.Join(kPort, nullptr), -1);
     listener.Start();
-    sender.Send(64, 5);
+    sender.Send(Marked(64, 5));
     ASSERT_TRUE(WaitForQueued(listener, 1));
     EXPECT_EQ(listener.TakeFront()->datagram[0], 5);
     // The address of the failed join is the one left, which the socket never joined.
@@ -173,7 +147,7 @@ TEST_F(ListenerOnTheGroup, UnresolvableFirstJoinDoesNotSpoilTheNextOne) {
     EXPECT_EQ(listener.Join(kPort + 1, L"no-such-host.invalid"), -1);
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
     listener.Start();
-    sender.Send(64, 6);
+    sender.Send(Marked(64, 6));
     ASSERT_TRUE(WaitForQueued(listener, 1));
     EXPECT_EQ(listener.TakeFront()->datagram[0], 6);
 }
@@ -184,7 +158,7 @@ TEST_F(ListenerOnTheGroup, TwoListenersShareAPortAndBothReceive) {
     ASSERT_EQ(second.Join(kPort, kWideGroup), 0);
     listener.Start();
     second.Start();
-    sender.Send(64, 8);
+    sender.Send(Marked(64, 8));
     ASSERT_TRUE(WaitForQueued(listener, 1));
     ASSERT_TRUE(WaitForQueued(second, 1));
     EXPECT_EQ(listener.TakeFront()->datagram[0], 8);
@@ -196,11 +170,11 @@ TEST(ListenerLifetime, DestroyStopsARunningThreadFreesQueuedBlocksAndClosesTheSo
     const size_t threads = RunningThreads();
     const size_t descriptors = OpenDescriptors();
     {
-        PlainSender sender;
+        testing::RawSender sender{kGroup, kPort};
         GroupListener listener;
         ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
         listener.Start();
-        for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(kDatagramBytes, mark);
+        for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(Marked(kDatagramBytes, mark));
         ASSERT_TRUE(WaitForQueued(listener, 3));
     }
     EXPECT_EQ(ThreadsSettlingAt(threads), threads);

@@ -2,76 +2,32 @@
 // the sender sends, and the tests look at the datagrams' bytes.
 #include "sender/datagram_sender.h"
 
-#include <arpa/inet.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <array>
 #include <vector>
 
+#include "tests/support/wire.h"
+
 namespace tide {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testing::Bytes;
+using testing::WireProbe;
 
 constexpr const char* kGroup = "239.255.20.1";
 constexpr const wchar_t* kWideGroup = L"239.255.20.1";
 constexpr uint16_t kPort = 41001;
-// Long enough for a datagram on loopback to arrive; reached only when one is missing.
-constexpr int kArrivalWaitMilliseconds = 5000;
-// How long a probe listens for a datagram that must not come.
-constexpr int kSilenceMilliseconds = 200;
 
-// A plain receiving socket joined to a group: what any peer on the network would see.
-class WireProbe {
-public:
-    WireProbe(const char* group, uint16_t port) {
-        fd = socket(AF_INET, SOCK_DGRAM, 0);
-        int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(port);
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
-        ip_mreq membership{};
-        inet_pton(AF_INET, group, &membership.imr_multiaddr);
-        membership.imr_interface.s_addr = htonl(INADDR_ANY);
-        joined = setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0;
+// Exactly `count` datagrams, then silence; every one of them full length.
+std::vector<Bytes> TakeFull(WireProbe& probe, size_t count) {
+    std::vector<Bytes> datagrams = probe.Take(count);
+    for (size_t i = 0; i < datagrams.size(); ++i) {
+        EXPECT_EQ(datagrams[i].size(), static_cast<size_t>(kDatagramBytes)) << "datagram " << i;
     }
-    ~WireProbe() { close(fd); }
-
-    // The next datagram, as long as it really is (up to 64 KiB); empty when none came.
-    Bytes Next(int waitMilliseconds = kArrivalWaitMilliseconds) {
-        pollfd ready{fd, POLLIN, 0};
-        if (poll(&ready, 1, waitMilliseconds) != 1) return {};
-        Bytes datagram(65536);
-        ssize_t n = recv(fd, datagram.data(), datagram.size(), 0);
-        datagram.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return datagram;
-    }
-
-    // Exactly `count` datagrams, each checked to be full length, then silence.
-    std::vector<Bytes> Take(size_t count) {
-        std::vector<Bytes> datagrams;
-        for (size_t i = 0; i < count; ++i) {
-            Bytes datagram = Next();
-            EXPECT_EQ(datagram.size(), static_cast<size_t>(kDatagramBytes)) << "datagram " << i;
-            if (datagram.size() != static_cast<size_t>(kDatagramBytes)) return datagrams;
-            datagrams.push_back(std::move(datagram));
-        }
-        EXPECT_TRUE(Next(kSilenceMilliseconds).empty()) << "more than " << count << " datagrams";
-        return datagrams;
-    }
-
-    int fd = -1;
-    bool bound = false;
-    bool joined = false;
-};
+    return datagrams;
+}
 
 size_t OpenDescriptors() {
     size_t count = 0;
@@ -125,7 +81,7 @@ TEST_F(SenderOnTheWire, TextsAreCutAtFragmentBoundariesAndEndAtTheirFirstZeroUni
     for (const uint8_t* text : {empty.data(), fits.data(), spills.data(), odd + 1}) {
         sender.SendTextMessage(text, 1);
     }
-    std::vector<Bytes> d = probe.Take(5);
+    std::vector<Bytes> d = TakeFull(probe, 5);
     ASSERT_EQ(d.size(), 5u);
     EXPECT_EQ(FieldsOf(d[0]), (Fields{kTypeText, 1, 2, 0, 2, 1, 1}));
     EXPECT_EQ(FieldsOf(d[1]), (Fields{kTypeText, 2, 20480, 0, 20480, 1, 1}));
@@ -141,10 +97,9 @@ TEST_F(SenderOnTheWire, TextsAreCutAtFragmentBoundariesAndEndAtTheirFirstZeroUni
 }
 
 TEST_F(SenderOnTheWire, ByteMessagesAreCutAtFragmentBoundariesWithTheirBytesIntact) {
-    Bytes message(40960);
-    for (size_t i = 0; i < message.size(); ++i) message[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    const Bytes message = testing::Pattern(40960);
     for (int32_t size : {0, 20480, 20481, 40960}) sender.SendByteMessage(message.data(), size, 1);
-    std::vector<Bytes> d = probe.Take(6);
+    std::vector<Bytes> d = TakeFull(probe, 6);
     ASSERT_EQ(d.size(), 6u);
     const Fields expected[] = {
         {kTypeBinary, 1, 0, 0, 0, 1, 1},         {kTypeBinary, 2, 20480, 0, 20480, 1, 1},
@@ -162,7 +117,7 @@ TEST_F(SenderOnTheWire, ByteMessagesAreCutAtFragmentBoundariesWithTheirBytesInta
 TEST_F(SenderOnTheWire, RepeatSendsEachFragmentThatManyTimesInARowAsIdenticalCopies) {
     const Bytes message(20481, 0x3C);
     sender.SendByteMessage(message.data(), 20481, 3);
-    std::vector<Bytes> d = probe.Take(6);
+    std::vector<Bytes> d = TakeFull(probe, 6);
     ASSERT_EQ(d.size(), 6u);
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(FieldsOf(d[i])[6], i < 3 ? 1 : 2) << "datagram " << i;
     EXPECT_TRUE(d[1] == d[0] && d[2] == d[0]);
@@ -179,7 +134,7 @@ TEST_F(SenderOnTheWire, EveryMessageTakesANumberExceptANegativeSizeAndEachSender
     DatagramSender other;
     other.SetDestination(kPort, kWideGroup);
     other.SendTextMessage(text.data(), 1);
-    std::vector<Bytes> d = probe.Take(3);
+    std::vector<Bytes> d = TakeFull(probe, 3);
     ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(FieldsOf(d[0])[1], 1);
     EXPECT_EQ(FieldsOf(d[1]), (Fields{kTypeBinary, 4, 4, 0, 4, 1, 1}));
@@ -190,7 +145,7 @@ TEST_F(SenderOnTheWire, ShortFragmentCarriesNoBytesOfAnEarlierMessage) {
     const Bytes secret(kFragmentBytes, 0xFF);
     sender.SendByteMessage(secret.data(), kFragmentBytes, 1);
     sender.SendByteMessage("\x01", 1, 1);
-    std::vector<Bytes> d = probe.Take(2);
+    std::vector<Bytes> d = TakeFull(probe, 2);
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0][kTerminatorOffset] | d[0][kTerminatorOffset + 1], 0) << "a full fragment overwrote it";
     Bytes expected(kDatagramBytes - kPayloadOffset, 0);
@@ -207,8 +162,8 @@ TEST(SenderDestination, PortAboveSixteenBitsKeepsItsLowBitsAndNamesResolveToIPv4
     sender.SendByteMessage("", 0, 1);
     sender.SetDestination(kPort, L"localhost");
     sender.SendByteMessage("", 0, 1);
-    EXPECT_EQ(low.Take(1).size(), 1u);
-    EXPECT_EQ(named.Take(1).size(), 1u);
+    EXPECT_EQ(TakeFull(low, 1).size(), 1u);
+    EXPECT_EQ(TakeFull(named, 1).size(), 1u);
 }
 
 TEST(SenderDestination, UnresolvableHostSendsNothingAndLaterDestinationsStillWork) {
@@ -222,7 +177,7 @@ TEST(SenderDestination, UnresolvableHostSendsNothingAndLaterDestinationsStillWor
     sender.SendByteMessage("", 0, 1);
     sender.SetDestination(kPort, kWideGroup);
     sender.SendByteMessage("", 0, 1);
-    std::vector<Bytes> d = probe.Take(1);
+    std::vector<Bytes> d = TakeFull(probe, 1);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(FieldsOf(d[0])[1], 3);
 }
