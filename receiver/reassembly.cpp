@@ -70,7 +70,11 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
     }
     if (newSender) StartMessage();
 
-    if (!reassemblyBuffer || int64_t{header.data_offset} + header.data_size > bufferBytes) return Outcome::kDropped;
+    // A message the buffer cannot hold is never handed over as complete: its fragments
+    // are dropped, so that no handler is told of bytes the buffer does not have.
+    if (!reassemblyBuffer || assemblingTotal > bufferBytes ||
+        int64_t{header.data_offset} + header.data_size > bufferBytes)
+        return Outcome::kDropped;
 
     if (trackedCount != header.tcount) {
         // The first fragment of the message, or one that disagrees on the fragment count:

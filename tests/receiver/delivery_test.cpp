@@ -1,0 +1,380 @@
+// Receiving from a script: a Tidelisten object made by the loaded module, opened and
+// started on a group, hands datagrams to a script object's handlers as the host notifies
+// it. Datagrams come from a Tidespeak object or from a plain socket that sends whatever
+// a test makes, malformed ones included.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <regex>
+#include <thread>
+
+#include "emulator/script_object.h"
+#include "host/address_table.h"
+#include "tests/support/plugin_host.h"
+#include "tests/support/wire.h"
+
+namespace tide::testing {
+namespace {
+
+constexpr const char* kGroup = "239.255.50.1";
+constexpr uint16_t kPort = 44001;
+constexpr auto kDeliveryWait = std::chrono::seconds(10);
+
+// One text delivery: the list's keys in order, and each item as text.
+struct TextDelivery {
+    std::vector<std::string> keys;
+    std::map<std::string, std::string> items;
+    int32_t Integer(const std::string& key) const { return std::atoi(items.at(key).c_str()); }
+};
+
+struct BinaryDelivery {
+    int32_t number = 0;
+    int32_t length = 0;
+    Bytes bytes;  // what the buffer held at the call
+};
+
+class DeliveryTest : public PluginHostTest {
+protected:
+    void SetUp() override {
+        PluginHostTest::SetUp();
+        listener = NewListener();
+        script = std::make_shared<emulator::HandlerScriptObject>();
+        script->On("onText", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv, host::HostValue*) {
+            EXPECT_EQ(argc, 2);
+            TextDelivery delivery;
+            const std::vector<emulator::PropEntry> entries = h.PropListOf(argv[1]).value_or(std::vector<emulator::PropEntry>{});
+            for (const emulator::PropEntry& entry : entries) {
+                std::string key = h.SymbolNameOf(entry.key).value_or("?");
+                delivery.keys.push_back(key);
+                auto text = h.StringOf(entry.item);
+                delivery.items[key] = text ? *text : std::to_string(h.IntegerOf(entry.item).value_or(-99999));
+            }
+            texts.push_back(delivery);
+            if (onText) onText();
+            return textStatus;
+        });
+        script->On("onBinary", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv, host::HostValue*) {
+            EXPECT_EQ(argc, 3);
+            BinaryDelivery delivery;
+            delivery.number = h.IntegerOf(argv[1]).value_or(0);
+            delivery.length = h.IntegerOf(argv[2]).value_or(-1);
+            void* base = nullptr;
+            if (delivery.length >= 0 &&
+                h.addressTable()->Resolve(static_cast<uint32_t>(delivery.number),
+                                          static_cast<uint32_t>(delivery.length), &base) == host::kOk) {
+                auto* bytes = static_cast<const uint8_t*>(base);
+                delivery.bytes.assign(bytes, bytes + delivery.length);
+            }
+            binaries.push_back(delivery);
+            if (onBinary) onBinary(delivery);
+            return host::kOk;
+        });
+        scriptValue = Own(host.MakeScriptObject(script));
+        Call(listener, "SetScriptObject", {scriptValue});
+        Call(listener, "OnTextData", {Symbol("onText")});
+        Call(listener, "OnBinaryData", {Symbol("ONBINARY")});
+        ASSERT_EQ(IntegerResult(Call(listener, "Open", {Integer(kPort), String(kGroup)})), 0);
+        Call(listener, "Start");
+    }
+
+    // Notifies until `done`; false when it did not come in time.
+    bool PumpUntil(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            host.Notify();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return true;
+    }
+    bool PumpTexts(size_t count) {
+        return PumpUntil([&] { return texts.size() >= count; });
+    }
+    // Notifies for a while and expects nothing more to be delivered.
+    void PumpQuietly() {
+        for (int i = 0; i < 200; ++i) {
+            host.Notify();
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    }
+    int32_t BufferSize() { return IntegerResult(Get(listener, "BufferSize")); }
+
+    // A message's fragments as a foreign peer would send them.
+    static Bytes Fragment(const Bytes& message, int32_t index, int32_t tindex) {
+        const int32_t total = static_cast<int32_t>(message.size());
+        const int32_t offset = (tindex - 1) * kFragmentBytes;
+        const int32_t size = std::min(kFragmentBytes, total - offset);
+        Bytes payload(message.begin() + offset, message.begin() + offset + size);
+        return MakeDatagram({kTypeBinary, index, total, offset, size, FragmentCount(total), tindex}, payload);
+    }
+
+    host::HostValue listener{};
+    host::HostValue scriptValue{};
+    std::shared_ptr<emulator::HandlerScriptObject> script;
+    std::vector<TextDelivery> texts;
+    std::vector<BinaryDelivery> binaries;
+    std::function<void()> onText;
+    std::function<void(const BinaryDelivery&)> onBinary;
+    host::Status textStatus = host::kOk;
+};
+
+TEST_F(DeliveryTest, ATextArrivesWithItsNineHeaderFieldsInOrder) {
+    host::HostValue speaker = NewSpeaker();
+    Call(speaker, "Open", {Integer(kPort), String(kGroup)});
+    Call(speaker, "SendText", {String("h\xC3\xA9llo")});
+    ASSERT_TRUE(PumpTexts(1));
+    const TextDelivery& text = texts[0];
+    EXPECT_EQ(text.keys, (std::vector<std::string>{"data", "remote_host", "data_tsize", "data_offset", "data_size",
+                                                    "data_type", "index", "tcount", "tindex"}));
+    EXPECT_EQ(text.items.at("data"), "h\xC3\xA9llo");
+    EXPECT_TRUE(std::regex_match(text.items.at("remote_host"), std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")))
+        << text.items.at("remote_host");
+    EXPECT_EQ(text.Integer("data_tsize"), 12);
+    EXPECT_EQ(text.Integer("data_offset"), 0);
+    EXPECT_EQ(text.Integer("data_size"), 12);
+    EXPECT_EQ(text.Integer("data_type"), 1);
+    EXPECT_EQ(text.Integer("index"), 1);
+    EXPECT_EQ(text.Integer("tcount"), 1);
+    EXPECT_EQ(text.Integer("tindex"), 1);
+}
+
+TEST_F(DeliveryTest, EachNotificationDeliversOneDatagramInArrivalOrder) {
+    RawSender peer(kGroup, kPort);
+    for (int32_t index = 1; index <= 3; ++index)
+        peer.Send(MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>('0' + index), 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    // The other two are queued by now; each notification takes exactly one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    host.Notify();
+    EXPECT_EQ(texts.size(), 2u);
+    host.Notify();
+    ASSERT_EQ(texts.size(), 3u);
+    host.Notify();
+    EXPECT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].items["data"] + texts[1].items["data"] + texts[2].items["data"], "123");
+}
+
+TEST_F(DeliveryTest, ALongTextArrivesAsTwoDatagramsTheSecondEmpty) {
+    host::HostValue speaker = NewSpeaker();
+    Call(speaker, "Open", {Integer(kPort), String(kGroup)});
+    Call(speaker, "SendText", {String(std::string(10240, 'q'))});
+    ASSERT_TRUE(PumpTexts(2));
+    EXPECT_EQ(texts[0].items["data"], std::string(10240, 'q'));
+    EXPECT_EQ(texts[0].Integer("data_size"), 20480);
+    EXPECT_EQ(texts[1].items["data"], "");
+    EXPECT_EQ(texts[1].Integer("data_size"), 2);
+    EXPECT_EQ(texts[1].Integer("data_offset"), 20480);
+    EXPECT_EQ(texts[1].Integer("tindex"), 2);
+    EXPECT_EQ(texts[1].Integer("data_tsize"), 20482);
+}
+
+TEST_F(DeliveryTest, AMessageWhoseFragmentsArriveOutOfOrderCompletesOnceWithAllItsBytes) {
+    const Bytes message = Pattern(50000);
+    RawSender peer(kGroup, kPort);
+    for (int32_t tindex : {2, 3}) peer.Send(Fragment(message, 9, tindex));
+    PumpQuietly();
+    EXPECT_TRUE(binaries.empty());
+    peer.Send(Fragment(message, 9, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries[0].length, 50000);
+    EXPECT_EQ(binaries[0].bytes, message);
+    PumpQuietly();
+    EXPECT_EQ(binaries.size(), 1u);
+}
+
+TEST_F(DeliveryTest, RepeatedCopiesNeverCompleteAMessageEarlyAndCompleteItOnce) {
+    const Bytes message = Pattern(50000, 11);
+    RawSender peer(kGroup, kPort);
+    for (int copy = 0; copy < 3; ++copy) peer.Send(Fragment(message, 4, 1));
+    PumpQuietly();
+    EXPECT_TRUE(binaries.empty()) << "three copies of one fragment are not a message of three";
+
+    // A whole message sent by the sender with every fragment three times.
+    host::HostValue speaker = NewSpeaker();
+    Call(speaker, "Open", {Integer(kPort), String(kGroup)});
+    uint32_t handle = 0;
+    host.addressTable()->Publish(message.data(), static_cast<uint32_t>(message.size()), &handle);
+    Call(speaker, "SendBuffer", {Integer(static_cast<int32_t>(handle)), Integer(50000), Integer(3)});
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries[0].bytes, message);
+    PumpQuietly();
+    EXPECT_EQ(binaries.size(), 1u);
+    host.addressTable()->Withdraw(handle);
+}
+
+TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {
+    EXPECT_EQ(IntegerResult(Call(listener, "GetBufferSize")), 102400);
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeBinary, 1, 102399, 0, 0, 5, 1}));
+    peer.Send(MakeDatagram({kTypeBinary, 2, 102400, 0, 0, 5, 1}));
+    ASSERT_TRUE(PumpUntil([&] { return BufferSize() != 102400; }));
+    EXPECT_EQ(BufferSize(), 103424);
+
+    Set(listener, "BufferSize", Integer(4096));
+    EXPECT_EQ(BufferSize(), 4096);
+    Call(listener, "SetBufferSize", {Integer(0)});
+    Call(listener, "SetBufferSize", {Integer(-5)});
+    Call(listener, "SetBufferSize", {String("9")});
+    EXPECT_EQ(BufferSize(), 4096) << "sizes of 0 or less, and non-integers, change nothing";
+
+    const Bytes message = Pattern(10000, 5);
+    peer.Send(Fragment(message, 3, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(BufferSize(), 11024);
+    EXPECT_EQ(binaries[0].bytes, message);
+}
+
+TEST_F(DeliveryTest, InterleavedSendersResetEachOthersCount) {
+    RawSender first(kGroup, kPort);
+    RawSender second(kGroup, kPort);
+    const Bytes a = Pattern(30000, 1);
+    const Bytes b = Pattern(30000, 2);
+    // Two-fragment messages of the same length and number, interleaved: neither completes.
+    first.Send(Fragment(a, 1, 1));
+    second.Send(Fragment(b, 1, 1));
+    first.Send(Fragment(a, 1, 2));
+    second.Send(Fragment(b, 1, 2));
+    PumpQuietly();
+    EXPECT_TRUE(binaries.empty());
+    // One-fragment messages complete at once whoever sends them.
+    first.Send(Fragment(Pattern(100, 3), 1, 1));
+    second.Send(Fragment(Pattern(100, 4), 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 2; }));
+    EXPECT_EQ(binaries[0].bytes, Pattern(100, 3));
+    EXPECT_EQ(binaries[1].bytes, Pattern(100, 4));
+}
+
+TEST_F(DeliveryTest, TheLongestSenderTextIsNeverCut) {
+    ASSERT_EQ(std::system("ip addr add 100.100.100.100/32 dev lo"), 0);
+    RawSender peer(kGroup, kPort, "100.100.100.100", 65000);
+    ASSERT_TRUE(peer.bound);
+    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'x', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    EXPECT_EQ(texts[0].items["remote_host"], "100.100.100.100:65000");
+    // Two fragments from that sender belong to one message.
+    const Bytes message = Pattern(30000, 9);
+    peer.Send(Fragment(message, 2, 1));
+    peer.Send(Fragment(message, 2, 2));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries[0].bytes, message);
+}
+
+TEST_F(DeliveryTest, MalformedDatagramsAreConsumedWithoutHarm) {
+    RawSender peer(kGroup, kPort);
+    peer.Send(Bytes(10, 0x01));                                                // shorter than a header
+    peer.Send(Bytes(kHeaderBytes, 0x00));                                      // header only: binary, 0 bytes
+    peer.Send(MakeDatagram({kTypeBinary, 5, 100, -20480, 10, 1, 1}));          // negative offset
+    peer.Send(MakeDatagram({kTypeBinary, 6, 100, 0, 30000, 1, 1}));            // oversize fragment
+    peer.Send(MakeDatagram({kTypeBinary, 7, 100, 102400, 10, 1, 1}));         // beyond the buffer
+    peer.Send(MakeDatagram({kTypeBinary, 8, INT32_MAX - 100, 0, 10, 1, 1}));   // no buffer that large: never
+                                                                                // handed over as complete
+    peer.Send(MakeDatagram({kTypeBinary, 9, 100, 0, 10, 0, 1}));               // no fragments
+    peer.Send(MakeDatagram({kTypeBinary, 10, 100, 0, 10, 2, 5}));              // fragment beyond the count
+    peer.Send(MakeDatagram({7, 11, 100, 0, 10, 1, 1}));                        // unknown kind
+    Bytes truncated = MakeDatagram({kTypeBinary, 12, 20000, 0, 20000, 1, 1});  // claims more than arrived
+    truncated.resize(100);
+    peer.Send(truncated);
+    Bytes unterminated(static_cast<size_t>(kDatagramBytes), 'A');              // text without a zero unit
+    WriteHeader(unterminated.data(), {kTypeText, 13, 2, 0, 2, 1, 1});
+    peer.Send(unterminated);
+    Bytes shortText = MakeDatagram({kTypeText, 14, 8, 0, 8, 1, 1}, {'a', 0, 'b', 0});
+    shortText.resize(kHeaderBytes + 3);                                         // ends inside a unit
+    peer.Send(shortText);
+    // A good message afterwards still completes.
+    const Bytes message = Pattern(300, 8);
+    peer.Send(Fragment(message, 20, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries.size(), 1u) << "only the good message completed";
+    EXPECT_EQ(binaries.back().bytes, message);
+    ASSERT_EQ(texts.size(), 2u);
+    std::string units;
+    for (int i = 0; i < 10241; ++i) units += "\xE4\x85\x81";  // U+4141, from the bytes 'A' 'A'
+    EXPECT_EQ(texts[0].items["data"], units) << "the scan stops at the datagram's end";
+    EXPECT_EQ(texts[1].items["data"], "a") << "the scan stops where the bytes that arrived end";
+}
+
+TEST_F(DeliveryTest, AHandlerMayStopAndCloseItsOwnReceiver) {
+    onText = [this] {
+        Call(listener, "Stop");
+        Call(listener, "Close");
+    };
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    onText = nullptr;
+    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'b', 0, 0, 0}));
+    PumpQuietly();
+    EXPECT_EQ(texts.size(), 1u) << "stopped and closed: nothing more arrives";
+    EXPECT_EQ(IntegerResult(Call(listener, "Close")), -1) << "closing twice";
+}
+
+TEST_F(DeliveryTest, AFailingHandlerDoesNotStopLaterDeliveries) {
+    textStatus = host::kNoSuchMember;
+    RawSender peer(kGroup, kPort);
+    for (int32_t index = 1; index <= 2; ++index)
+        peer.Send(MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(2));
+}
+
+TEST_F(DeliveryTest, HandlersAreNamedBySymbolsOnly) {
+    Call(listener, "OnTextData", {String("other")});
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1)) << "a string name leaves the handler as it was";
+    Set(listener, "OnTextData", Symbol("nothing"));
+    const uint64_t failedBefore = host.counters().failedHandlerCalls;
+    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'b', 0, 0, 0}));
+    ASSERT_TRUE(PumpUntil([&] { return host.counters().failedHandlerCalls > failedBefore; }))
+        << "the written handler name is the one called";
+    EXPECT_EQ(texts.size(), 1u) << "a handler the script object lacks is called without effect";
+}
+
+TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
+    constexpr const char* kRelayGroup = "239.255.50.2";
+    // Another port too: the system hands a port's datagrams to every socket bound to it.
+    constexpr uint16_t kRelayPort = kPort + 1;
+    WireProbe probe(kRelayGroup, kRelayPort);
+    host::HostValue relay = NewSpeaker();
+    Call(relay, "Open", {Integer(kRelayPort), String(kRelayGroup)});
+    onBinary = [&](const BinaryDelivery& delivery) {
+        EXPECT_EQ(IntegerResult(Call(relay, "SendBuffer", {Integer(delivery.number), Integer(delivery.length)})),
+                  0);
+    };
+    const Bytes message = Pattern(5000, 6);
+    RawSender peer(kGroup, kPort);
+    peer.Send(Fragment(message, 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    std::vector<Bytes> relayed = probe.Take(1);
+    ASSERT_EQ(relayed.size(), 1u);
+    EXPECT_EQ(Bytes(relayed[0].begin() + kPayloadOffset, relayed[0].begin() + kPayloadOffset + 5000), message);
+}
+
+TEST_F(DeliveryTest, AHandlerMayLetGoOfTheLastReferenceToItsReceiver) {
+    host::HostValue own = listen->New();
+    Call(own, "SetScriptObject", {scriptValue});
+    Call(own, "OnTextData", {Symbol("onText")});
+    Call(own, "Open", {Integer(kPort), String(kGroup)});
+    Call(own, "Start");
+    Call(listener, "Stop");
+    bool released = false;
+    onText = [&] {
+        if (!released) host.Release(own);
+        released = true;
+    };
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    EXPECT_EQ(host.alive().notificationClients, 1u) << "torn down once its delivery was over";
+}
+
+TEST_F(DeliveryTest, OpenWithoutArgumentsJoinsNothingAndAnswersTheJoinsResult) {
+    host::HostValue other = NewListener();
+    EXPECT_EQ(IntegerResult(Call(other, "Open")), -1);
+    EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
+    EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), Integer(5)})), -1);
+}
+
+}  // namespace
+}  // namespace tide::testing
