@@ -4,6 +4,9 @@
 // a test makes, malformed ones included.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -374,6 +377,54 @@ TEST_F(DeliveryTest, OpenWithoutArgumentsJoinsNothingAndAnswersTheJoinsResult) {
     EXPECT_EQ(IntegerResult(Call(other, "Open")), -1);
     EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
     EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), Integer(5)})), -1);
+}
+
+// Run in a process of its own by the test below: sends a text and a three-fragment
+// message from a Tidespeak object of its own host, then exits.
+TEST(SenderProcess, SendsATextAndAMessage) {
+    if (!std::getenv("TIDE_SENDER_PROCESS")) GTEST_SKIP() << "only run as the sender of another test";
+    emulator::Host host;
+    std::string error;
+    auto speak = emulator::Module::Load(host, PluginDirectory() + "/Tidespeak.so", &error);
+    ASSERT_TRUE(speak) << error;
+    emulator::ScriptCalls calls(host);
+    host::HostValue speaker = speak->New();
+    host::HostValue port = host.MakeInteger(kPort);
+    host::HostValue group = host.MakeString(kGroup);
+    host::HostValue text = host.MakeString("from afar");
+    const Bytes message = Pattern(50000, 21);
+    uint32_t handle = 0;
+    host.addressTable()->Publish(message.data(), static_cast<uint32_t>(message.size()), &handle);
+    host::HostValue number = host.MakeInteger(static_cast<int32_t>(handle));
+    host::HostValue size = host.MakeInteger(50000);
+    for (const emulator::CallOutcome& outcome :
+         {calls.Call(speaker, "Open", {port, group}), calls.Call(speaker, "SendText", {text}),
+          calls.Call(speaker, "SendBuffer", {number, size})}) {
+        EXPECT_EQ(host.IntegerOf(outcome.result), 0);
+        host.Release(outcome.result);
+    }
+    host.addressTable()->Withdraw(handle);
+    for (const host::HostValue& value : {speaker, port, group, text, number, size}) host.Release(value);
+    EXPECT_TRUE(host.alive().none()) << host.AliveReport();
+}
+
+TEST_F(DeliveryTest, ASenderInAnotherProcessReachesTheReceiver) {
+    std::string filter = "--gtest_filter=SenderProcess.*";
+    char* childArgv[] = {const_cast<char*>("/proc/self/exe"), filter.data(), nullptr};
+    std::vector<std::string> environment = {"TIDE_SENDER_PROCESS=1"};
+    for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+    std::vector<char*> childEnvironment;
+    for (std::string& entry : environment) childEnvironment.push_back(entry.data());
+    childEnvironment.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, childArgv, childEnvironment.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the sender process failed";
+
+    ASSERT_TRUE(PumpUntil([&] { return !texts.empty() && !binaries.empty(); }));
+    EXPECT_EQ(texts[0].items["data"], "from afar");
+    EXPECT_EQ(binaries[0].bytes, Pattern(50000, 21));
 }
 
 }  // namespace
