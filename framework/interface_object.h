@@ -44,10 +44,11 @@ public:
         host::InstanceHeader* owner = owner_;
         int32_t n = count_.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (n == 0) {
-            static_cast<Derived*>(this)->Destruct();
+            Derived* self = static_cast<Derived*>(this);
+            self->Destruct();
             host::HostMemory* memory = owner->memory;
-            static_cast<Derived*>(this)->~Derived();
-            memory->Free(static_cast<Derived*>(this));
+            self->~Derived();
+            memory->Free(static_cast<void*>(self));
             --liveInterfaces;
             host::InstanceSelf(owner)->Release();
         }

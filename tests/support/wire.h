@@ -119,8 +119,9 @@ public:
 inline Bytes MakeDatagram(const DatagramHeader& header, const Bytes& payload = {}) {
     Bytes datagram(static_cast<size_t>(kDatagramBytes), 0);
     WriteHeader(datagram.data(), header);
-    std::memcpy(datagram.data() + kPayloadOffset, payload.data(),
-                std::min(payload.size(), static_cast<size_t>(kDatagramBytes - kPayloadOffset)));
+    if (!payload.empty())
+        std::memcpy(datagram.data() + kPayloadOffset, payload.data(),
+                    std::min(payload.size(), static_cast<size_t>(kDatagramBytes - kPayloadOffset)));
     return datagram;
 }
 
