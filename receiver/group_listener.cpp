@@ -1,8 +1,10 @@
 // GroupListener: joining and leaving, the receive thread's life, and the queue it fills.
 #include "receiver/group_listener.h"
 
-#include <ace/Time_Value.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <sys/socket.h>
 
 #include <exception>
@@ -23,13 +25,40 @@ void EnlargeReceiveBuffer(ACE_SOCK_Dgram_Mcast& socket) {
 
 }  // namespace
 
-GroupListener::GroupListener() : currentBlock(new (std::nothrow) ReceiveBlock) {}
+GroupListener::GroupListener()
+    : currentBlock(new (std::nothrow) ReceiveBlock), wakeEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.
     EndReceiveThread();
     if (joined.exchange(false)) groupSocket.leave(groupAddress, nullptr);
     groupSocket.close();
+    if (wakeEvent >= 0) close(wakeEvent);
+}
+
+void GroupListener::WakeReceiveThread() {
+    if (wakeEvent < 0) return;
+    const uint64_t one = 1;
+    ssize_t written = write(wakeEvent, &one, sizeof one);
+    (void)written;  // a counter already set wakes the thread just as well
+}
+
+bool GroupListener::WaitForWork(bool forDatagram) {
+    pollfd ready[2] = {{wakeEvent, POLLIN, 0}, {groupSocket.get_handle(), POLLIN, 0}};
+    const nfds_t watched = forDatagram ? 2 : 1;
+    const timespec timeout{0, static_cast<long>(std::chrono::nanoseconds(kReceiveTimeout).count())};
+    if (wakeEvent < 0) {
+        // Without the event the wait stays short, so that the flags are still seen soon.
+        const timespec brief{0, static_cast<long>(std::chrono::nanoseconds(kIdlePause).count())};
+        return ppoll(ready + 1, forDatagram ? 1 : 0, &brief, nullptr) == 1;
+    }
+    if (ppoll(ready, watched, &timeout, nullptr) <= 0) return false;
+    if (ready[0].revents & POLLIN) {
+        uint64_t count = 0;
+        ssize_t drained = read(wakeEvent, &count, sizeof count);
+        (void)drained;
+    }
+    return forDatagram && (ready[1].revents & POLLIN);
 }
 
 int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
@@ -46,11 +75,13 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     // The first join opens the socket, so this is the first moment it can be enlarged.
     EnlargeReceiveBuffer(groupSocket);
     joined = true;
+    WakeReceiveThread();
     return result;
 }
 
 int32_t GroupListener::Leave() {
     if (!joined.exchange(false)) return -1;
+    WakeReceiveThread();
     return groupSocket.leave(groupAddress, nullptr);
 }
 
@@ -70,6 +101,7 @@ void GroupListener::Stop() { EndReceiveThread(); }
 
 void GroupListener::EndReceiveThread() {
     stopRequested = true;
+    WakeReceiveThread();
     // Joining rather than waiting on threadLock also covers a thread that has not reached
     // its loop yet: it would take threadLock after the wait and run on, unstopped.
     if (receiveThread.joinable()) receiveThread.join();
@@ -92,7 +124,7 @@ void GroupListener::ReceiveLoop() {
     std::lock_guard<std::mutex> inLoop(threadLock);
     while (!stopRequested) {
         if (!joined) {
-            std::this_thread::sleep_for(kIdlePause);
+            WaitForWork(false);
             continue;
         }
         if (!currentBlock) {
@@ -115,15 +147,11 @@ void GroupListener::ReceiveLoop() {
 }
 
 bool GroupListener::ReceiveInto(ReceiveBlock& block) {
-    ssize_t received = -1;
-#ifdef MSG_DONTWAIT
-    // During a burst the next datagram is usually waiting already; asking without a wait
-    // first saves a poll per datagram.
-    received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, MSG_DONTWAIT);
-#endif
+    // During a burst the next datagram is usually waiting already: take it without a wait.
+    ssize_t received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, MSG_DONTWAIT);
     if (received < 0) {
-        const ACE_Time_Value timeout(0, static_cast<suseconds_t>(kReceiveTimeout.count()));
-        received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, 0, &timeout);
+        if (!WaitForWork(true)) return false;
+        received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, MSG_DONTWAIT);
     }
     if (received < 0) return false;
     block.length = static_cast<int32_t>(received);

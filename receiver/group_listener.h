@@ -31,10 +31,11 @@ struct ReceiveBlock {
     ACE_INET_Addr sender;
 };
 
-// Bounds how long Stop waits for a thread blocked in a receive.
-constexpr std::chrono::microseconds kReceiveTimeout{500};
-// How long the receive thread sleeps before it looks again while not joined, or while a
-// block cannot be allocated.
+// The longest the receive thread waits for a datagram, or for a join, before it looks at
+// its flags again. Stop, Start, Join, Leave and destruction wake it at once, so this only
+// bounds how often an idle receiver wakes up.
+constexpr std::chrono::milliseconds kReceiveTimeout{100};
+// How long the receive thread pauses before it tries again to allocate a block.
 constexpr std::chrono::milliseconds kIdlePause{1};
 // Asked for the socket's receive buffer, so that a burst waits in the kernel while the
 // receive thread, slowed by fresh memory for every block, catches up: 5000 datagrams in a
@@ -81,6 +82,11 @@ private:
     void ReceiveLoop();
     bool ReceiveInto(ReceiveBlock& block);
     void EndReceiveThread();
+    // Waits until the socket (when `forDatagram`) or the wake-up has something, or the
+    // time-out passes; true when a datagram may be waiting.
+    bool WaitForWork(bool forDatagram);
+    // Makes a waiting receive thread look at its flags now.
+    void WakeReceiveThread();
 
     std::atomic<bool> joined{false};
     ACE_INET_Addr groupAddress;
@@ -96,6 +102,8 @@ private:
     std::unique_ptr<ReceiveBlock> currentBlock;
     std::deque<std::unique_ptr<ReceiveBlock>> queue;
     std::thread receiveThread;
+    // An event the host's thread signals to end the receive thread's wait early.
+    int wakeEvent = -1;
 };
 
 }  // namespace tide

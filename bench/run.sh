@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The benchmark table: every row, several rounds, medians, and each row's ratio to the
+# raw baseline of the same run; a CSV and a chart under bench/results/. ./tide bench
+# runs it inside a private network namespace, with a release build.
+#   bench/run.sh BUILD_DIR        (TIDE_BENCH_ROUNDS=5 by default)
+set -uo pipefail
+BUILD="$1"
+ROUNDS="${TIDE_BENCH_ROUNDS:-5}"
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+RESULTS="$HERE/results"
+mkdir -p "$RESULTS"
+THROUGHPUT="$BUILD/bench/tide_throughput"
+TIDEHOST="$BUILD/emulator/tidehost/tidehost"
+[ -x "$TIDEHOST" ] || TIDEHOST="$BUILD/emulator/tidehost"
+RAW="$(mktemp)"
+trap 'rm -f "$RAW"' EXIT
+
+SEND_DATAGRAMS=3277        # one 64 MiB block
+BURST_DATAGRAMS=20000
+TEXT_DATAGRAMS=50000
+IDLE_SECONDS=5
+
+emit() { echo "$1 $2 $3" >> "$RAW"; }
+say() { printf '  %s\n' "$*" >&2; }
+
+for round in $(seq "$ROUNDS"); do
+    say "round $round of $ROUNDS"
+    for row in send-raw send-sender send-plugin; do
+        read -r _ value unit < <("$THROUGHPUT" "$row" "$SEND_DATAGRAMS")
+        emit "$row" "$value" "$unit"
+    done
+    for row in receive-raw receive-listener; do
+        read -r _ count _ rate _ < <("$THROUGHPUT" "$row" "$BURST_DATAGRAMS")
+        emit "$row" "$count" datagrams
+        emit "$row-rate" "$rate" datagrams/s
+    done
+    if [ -x "$TIDEHOST" ]; then
+        read -r state mbs < <("$TIDEHOST" "$HERE/deliver_binary.lua" 239.255.63.1 46301)
+        emit deliver-binary "$mbs" MB/s
+        emit deliver-binary-complete "$([ "$state" = complete ] && echo 1 || echo 0)" "runs"
+        coproc TEXTS { "$TIDEHOST" "$HERE/deliver_text.lua" 239.255.63.2 46302 "$TEXT_DATAGRAMS"; }
+        read -r ready <&"${TEXTS[0]}"
+        "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.2 46302 >/dev/null
+        read -r delivered rate <&"${TEXTS[0]}"
+        wait "$TEXTS_PID" 2>/dev/null
+        emit deliver-text "$rate" datagrams/s
+        emit deliver-text-count "$delivered" datagrams
+    fi
+    if command -v iperf >/dev/null; then
+        iperf -s -u -B 239.255.63.4 -p 46304 -l 20512 > "$RAW.iperf" 2>&1 &
+        server=$!
+        sleep 0.5
+        sent=$(iperf -c 239.255.63.4 -u -p 46304 -l 20512 -b 100G -t 3 -T 1 2>&1 | awk '/Sent [0-9]+ datagrams/ {print $(NF-1)}')
+        sleep 1
+        kill "$server" 2>/dev/null; wait "$server" 2>/dev/null
+        # "... 3162/133368 (2.4%)" on the server's line for the whole run.
+        read -r lost total < <(awk -F'[ /()%]+' '/Lost\/Total/ {next} /datagrams|[0-9]+\/[0-9]+ \(/ {for (i=1;i<=NF;i++) if ($i ~ /^[0-9]+$/ && $(i+1) ~ /^[0-9]+$/) {l=$i; t=$(i+1)}} END {print l+0, t+0}' "$RAW.iperf")
+        emit iperf-sent "$(awk -v n="${sent:-0}" 'BEGIN {printf "%.1f", n / 3}')" datagrams/s
+        emit iperf-received "$(awk -v n="$total" -v l="$lost" 'BEGIN {printf "%.1f", (n - l) / 3}')" datagrams/s
+        emit iperf-loss "$(awk -v n="$total" -v l="$lost" 'BEGIN {printf "%.2f", n ? 100 * l / n : 0}')" "%"
+        rm -f "$RAW.iperf"
+    fi
+done
+
+say "idle"
+read -r _ value unit < <("$THROUGHPUT" idle-listener "$IDLE_SECONDS")
+emit idle-listener "$value" "$unit"
+if [ -x "$TIDEHOST" ]; then
+    TIMEFORMAT="%R %U %S"
+    times=$( { time "$TIDEHOST" "$HERE/idle.lua" 239.255.63.3 46303 "$IDLE_SECONDS" >/dev/null; } 2>&1 )
+    emit idle-host-run "$(echo "$times" | awk '{printf "%.2f", 100 * ($2 + $3) / $1}')" "%cpu"
+fi
+
+# Medians, ratios, table, CSV, chart.
+STAMP="$(date +%Y%m%d-%H%M%S)"
+CSV="$RESULTS/bench-$STAMP.csv"
+sort -k1,1 -k2,2g "$RAW" | awk '
+    { values[$1] = values[$1] " " $2; unit[$1] = $3; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
+    END {
+        for (i = 1; i <= n; i++) {
+            k = split(substr(values[order[i]], 2), v, " ")
+            median = (k % 2) ? v[(k + 1) / 2] : (v[k / 2] + v[k / 2 + 1]) / 2
+            if (order[i] == "deliver-binary-complete") { median = 0; for (j = 1; j <= k; j++) median += v[j]; unit[order[i]] = "of " k " runs" }
+            print order[i], median, unit[order[i]]
+        }
+    }' > "$RAW.medians"
+awk '
+    { m[$1] = $2; u[$1] = $3 " " $4 " " $5; rows[++n] = $1 }
+    function ratio(row, base, scale) { return (base in m && m[base] > 0) ? sprintf("%.3f x %s", m[row] * scale / m[base], base) : "" }
+    END {
+        print "row,median,unit,ratio,baseline" > CSV
+        printf "%-26s %16s  %-14s %s\n", "row", "median", "unit", "ratio to the raw baseline"
+        for (i = 1; i <= n; i++) {
+            r = rows[i]; text = ""; base = ""; scale = 1
+            if (r == "send-sender" || r == "send-plugin" || r == "iperf-sent") base = "send-raw"
+            if (r == "receive-listener") base = "receive-raw"
+            if (r == "receive-listener-rate" || r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
+            if (r == "deliver-binary") { base = "receive-raw-rate"; scale = 1e6 / 20512 }
+            if (base != "") text = ratio(r, base, scale)
+            printf "%-26s %16.2f  %-14s %s\n", r, m[r], u[r], text
+            split(text, parts, " ")
+            printf "%s,%s,%s,%s,%s\n", r, m[r], u[r], parts[1], base >> CSV
+        }
+    }' CSV="$CSV" "$RAW.medians"
+cp "$CSV" "$RESULTS/latest.csv"
+
+# Datagrams per second per row.
+CHART="$RESULTS/bench-$STAMP.png"
+awk '$3 == "datagrams/s" {print $1, $2} $1 == "deliver-binary" {print $1, $2 * 1e6 / 20480}' "$RAW.medians" > "$RAW.chart"
+if command -v gnuplot >/dev/null && [ -s "$RAW.chart" ]; then
+    gnuplot <<PLOT
+set terminal png size 1000,500
+set output "$CHART"
+set style fill solid 0.8
+set boxwidth 0.6
+set ylabel "datagrams per second (medians of $ROUNDS rounds)"
+set xtics rotate by -30
+set grid ytics
+unset key
+plot "$RAW.chart" using 0:2:xtic(1) with boxes
+PLOT
+    cp "$CHART" "$RESULTS/latest.png"
+    say "chart: $CHART"
+fi
+say "figures: $CSV"
+rm -f "$RAW.medians" "$RAW.chart"

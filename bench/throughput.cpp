@@ -1,0 +1,224 @@
+// tide_throughput: one row of the benchmark table per run, printed as "row value unit".
+// Sending rows time a fixed number of datagrams leaving; receiving rows count what a
+// receiver gets of a full-speed burst. Run inside a private network (./tide bench).
+//
+//   tide_throughput send-raw|send-sender|send-plugin DATAGRAMS
+//   tide_throughput receive-raw|receive-listener DATAGRAMS
+//   tide_throughput idle-listener SECONDS
+//   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/plain_sockets.h"
+#include "emulator/host.h"
+#include "emulator/module.h"
+#include "emulator/script_calls.h"
+#include "host/address_table.h"
+#include "receiver/group_listener.h"
+#include "sender/datagram_sender.h"
+
+namespace tide::bench {
+namespace {
+
+constexpr const char* kGroup = "239.255.60.1";
+constexpr const wchar_t* kWideGroup = L"239.255.60.1";
+constexpr uint16_t kPort = 46001;
+// The receive buffer both receivers ask for, so that they are compared on equal terms.
+constexpr int kReceiveBufferBytes = 64 * 1024 * 1024;
+constexpr int kSettleMilliseconds = 300;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// A plain receiver joined to the group and drained on a thread of its own, as a peer
+// on the network would be while the sender runs.
+class DrainingPeer {
+public:
+    DrainingPeer() : fd_(JoinedSocket(kGroup, kPort, kReceiveBufferBytes)), thread_([this] { count_ = DrainCount(fd_, 500); }) {}
+    ~DrainingPeer() {
+        thread_.join();
+        close(fd_);
+    }
+
+private:
+    int fd_;
+    long count_ = 0;
+    std::thread thread_;
+};
+
+std::vector<uint8_t> Block(long datagrams) {
+    std::vector<uint8_t> block(static_cast<size_t>(datagrams) * kFragmentBytes);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 13);
+    return block;
+}
+
+double SendRaw(long datagrams) {
+    DrainingPeer peer;
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to = GroupAddress(kGroup, kPort);
+    std::vector<uint8_t> datagram(kDatagramBytes, 0x5A);
+    auto start = Clock::now();
+    for (long i = 0; i < datagrams; ++i)
+        sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    double rate = datagrams / Seconds(start);
+    close(fd);
+    return rate;
+}
+
+double SendSender(long datagrams) {
+    std::vector<uint8_t> block = Block(datagrams);
+    DrainingPeer peer;
+    DatagramSender sender;
+    sender.SetDestination(kPort, kWideGroup);
+    auto start = Clock::now();
+    sender.SendByteMessage(block.data(), static_cast<int32_t>(block.size()), 1);
+    return datagrams / Seconds(start);
+}
+
+double SendPlugin(long datagrams, const std::string& plugins) {
+    std::vector<uint8_t> block = Block(datagrams);
+    emulator::Host host;
+    std::string error;
+    auto speak = emulator::Module::Load(host, plugins + "/Tidespeak.so", &error);
+    if (!speak) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(2);
+    }
+    emulator::ScriptCalls calls(host);
+    host::HostValue speaker = speak->New();
+    uint32_t handle = 0;
+    host.addressTable()->Publish(block.data(), static_cast<uint32_t>(block.size()), &handle);
+    std::vector<host::HostValue> values = {host.MakeInteger(kPort), host.MakeString(kGroup),
+                                           host.MakeInteger(static_cast<int32_t>(handle)),
+                                           host.MakeInteger(static_cast<int32_t>(block.size()))};
+    host.Release(calls.Call(speaker, "Open", {values[0], values[1]}).result);
+    double rate = 0;
+    {
+        DrainingPeer peer;
+        auto start = Clock::now();
+        emulator::CallOutcome sent = calls.Call(speaker, "SendBuffer", {values[2], values[3]});
+        rate = datagrams / Seconds(start);
+        host.Release(sent.result);
+    }
+    host.addressTable()->Withdraw(handle);
+    for (const host::HostValue& value : values) host.Release(value);
+    host.Release(speaker);
+    return rate;
+}
+
+// What a receiver got of a burst, and at what rate over the burst's duration.
+struct Received {
+    double datagrams;
+    double perSecond;
+};
+
+Received ReceiveRaw(long datagrams) {
+    int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
+    long received = 0;
+    std::thread receiver([&] { received = DrainCount(fd, kSettleMilliseconds); });
+    auto start = Clock::now();
+    SendBurst(kGroup, kPort, datagrams);
+    double burst = Seconds(start);
+    receiver.join();
+    close(fd);
+    return {static_cast<double>(received), received / burst};
+}
+
+Received ReceiveListener(long datagrams) {
+    GroupListener listener;
+    if (listener.Join(kPort, kWideGroup) != 0) {
+        std::fprintf(stderr, "cannot join %s\n", kGroup);
+        std::exit(2);
+    }
+    listener.Start();
+    auto start = Clock::now();
+    SendBurst(kGroup, kPort, datagrams);
+    double burst = Seconds(start);
+    // Settled once the count stops growing.
+    size_t queued = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMilliseconds));
+        size_t now = listener.QueuedBlocks();
+        if (now == queued) break;
+        queued = now;
+    }
+    listener.Stop();
+    return {static_cast<double>(queued), queued / burst};
+}
+
+// Short text datagrams, as fast as sendto goes: what a text handler is fed in the
+// delivery benchmark.
+double SendTexts(long datagrams, const char* group, uint16_t port) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to = GroupAddress(group, port);
+    std::vector<uint8_t> datagram(kDatagramBytes, 0);
+    const char* text = "hello, group";
+    const int32_t bytes = static_cast<int32_t>(2 * std::strlen(text) + 2);
+    for (int i = 0; text[i]; ++i) datagram[kPayloadOffset + 2 * i] = static_cast<uint8_t>(text[i]);
+    auto start = Clock::now();
+    for (long i = 0; i < datagrams; ++i) {
+        WriteHeader(datagram.data(), {kTypeText, static_cast<int32_t>(i + 1), bytes, 0, bytes, 1, 1});
+        sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    double rate = datagrams / Seconds(start);
+    close(fd);
+    return rate;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double IdleListener(long seconds) {
+    GroupListener listener;
+    listener.Join(kPort, kWideGroup);
+    listener.Start();
+    double cpuBefore = CpuSeconds();
+    auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    double percent = 100.0 * (CpuSeconds() - cpuBefore) / Seconds(start);
+    listener.Stop();
+    return percent;
+}
+
+}  // namespace
+}  // namespace tide::bench
+
+int main(int argc, char** argv) {
+    using namespace tide::bench;
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s ROW COUNT [PLUGIN_DIR]\n", argv[0]);
+        return 2;
+    }
+    const std::string row = argv[1];
+    const long count = std::atol(argv[2]);
+    const std::string plugins = argc > 3 ? argv[3] : TIDE_PLUGIN_DIR;
+    if (row == "send-raw") {
+        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendRaw(count));
+    } else if (row == "send-sender") {
+        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendSender(count));
+    } else if (row == "send-plugin") {
+        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendPlugin(count, plugins));
+    } else if (row == "receive-raw" || row == "receive-listener") {
+        Received got = row == "receive-raw" ? ReceiveRaw(count) : ReceiveListener(count);
+        std::printf("%s %.0f datagrams %.1f datagrams/s\n", row.c_str(), got.datagrams, got.perSecond);
+    } else if (row == "send-texts" && argc > 4) {
+        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendTexts(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
+    } else if (row == "idle-listener") {
+        std::printf("%s %.2f %%cpu\n", row.c_str(), IdleListener(count));
+    } else {
+        std::fprintf(stderr, "unknown row %s\n", row.c_str());
+        return 2;
+    }
+    return 0;
+}
