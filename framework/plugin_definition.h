@@ -62,4 +62,19 @@ struct PluginDefinition {
 // Defined once in each module.
 const PluginDefinition& ThisPlugin();
 
+// The worker callbacks of a module whose worker is a `Worker`: making one lets no
+// exception out (null when memory is short: the object goes on without a worker).
+template <class Worker>
+void* MakeWorker() noexcept {
+    try {
+        return new Worker();
+    } catch (...) {
+        return nullptr;
+    }
+}
+template <class Worker>
+void DisposeWorker(void* worker) {
+    delete static_cast<Worker*>(worker);
+}
+
 }  // namespace tide

@@ -37,16 +37,6 @@ constexpr ForwardedWrite kForwardedWrites[] = {
     {nullptr, nullptr},
 };
 
-void* CreateListener() {
-    try {
-        return new GroupListener();
-    } catch (...) {
-        return nullptr;  // the object goes on without a listener
-    }
-}
-
-void DestroyListener(void* worker) { delete static_cast<GroupListener*>(worker); }
-
 void Construct(ScriptObject& object) {
     ReceiverState& receiver = *new (&Receiver(object)) ReceiverState{};
     MoaUtils& utils = object.utils();
@@ -108,8 +98,8 @@ const PluginDefinition kListener = {
     true,
     {"IID", "IID_ptr", "Interface", "Pointer", "Ppointer", "DirectorCode"},
     kForwardedWrites,
-    &CreateListener,
-    &DestroyListener,
+    &MakeWorker<GroupListener>,
+    &DisposeWorker<GroupListener>,
     sizeof(GroupListener),
     &Construct,
     &TeardownBeforeWorker,

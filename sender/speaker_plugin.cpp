@@ -1,7 +1,5 @@
 // The Tidespeak module: its class names, ids and description, and its worker, the
 // datagram sender. A Tidespeak object has no thread, no lock and no notifications.
-#include <new>
-
 #include "framework/plugin_definition.h"
 #include "sender/speaker.h"
 
@@ -32,16 +30,6 @@ constexpr ForwardedWrite kForwardedWrites[] = {
     {nullptr, nullptr},
 };
 
-void* CreateSender() {
-    try {
-        return new DatagramSender();
-    } catch (...) {
-        return nullptr;  // the object goes on without a sender
-    }
-}
-
-void DestroySender(void* worker) { delete static_cast<DatagramSender*>(worker); }
-
 struct SpeakerVariables {
     ObjectState common;
 };
@@ -56,8 +44,8 @@ const PluginDefinition kSpeaker = {
     false,
     {"IID", "IID_ptr", "interface", "pointer", "ppointer", "DirectorCode"},
     kForwardedWrites,
-    &CreateSender,
-    &DestroySender,
+    &MakeWorker<DatagramSender>,
+    &DisposeWorker<DatagramSender>,
     sizeof(DatagramSender),
     nullptr,
     nullptr,
