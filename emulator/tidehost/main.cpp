@@ -1,0 +1,110 @@
+// tidehost: loads Tidelisten.so and Tidespeak.so into the emulated host and runs a Lua
+// script that works their objects as a script of the original host would. The main
+// thread is the host's thread; the only other threads are the plug-ins' receive threads.
+#include <lua.hpp>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "emulator/tidehost/interrupt.h"
+#include "emulator/tidehost/options.h"
+#include "emulator/tidehost/session.h"
+
+namespace tide::tidehost {
+
+namespace {
+
+constexpr int kStatusLuaError = 1;
+constexpr int kStatusCannotStart = 2;
+
+// The message handler of the script's main call: the message and a traceback. A
+// handler's failure comes with the traceback of where it happened already.
+int Traceback(lua_State* state) {
+    if (lua_touserdata(state, 1) == ExitRequestMarker()) return 1;
+    const char* message = lua_tostring(state, 1);
+    if (!message) {
+        if (luaL_callmeta(state, 1, "__tostring") && lua_type(state, -1) == LUA_TSTRING) return 1;
+        message = lua_pushfstring(state, "(error object is a %s value)", luaL_typename(state, 1));
+    }
+    if (std::strstr(message, "\nstack traceback:")) return 1;
+    luaL_traceback(state, state, message, 1);
+    return 1;
+}
+
+// `arg` as the standalone interpreter makes it: the script at 0, its arguments from 1,
+// tidehost and its options at negative indexes.
+void SetArguments(lua_State* state, int argc, char** argv, int scriptIndex) {
+    lua_createtable(state, argc - scriptIndex - 1, scriptIndex + 1);
+    for (int i = 0; i < argc; ++i) {
+        lua_pushstring(state, argv[i]);
+        lua_rawseti(state, -2, i - scriptIndex);
+    }
+    lua_setglobal(state, "arg");
+}
+
+int RunScript(const Options& options, int argc, char** argv) {
+    Session session;
+    lua_State* state = session.OpenLua();
+    if (!state) {
+        std::fprintf(stderr, "tidehost: cannot make a Lua state\n");
+        return kStatusCannotStart;
+    }
+    const char* script = options.script == "-" ? nullptr : options.script.c_str();
+    lua_pushcfunction(state, Traceback);
+    const int loaded = luaL_loadfile(state, script);
+    if (loaded != LUA_OK) {
+        std::fprintf(stderr, "tidehost: %s\n", lua_tostring(state, -1));
+        return session.Finish(loaded == LUA_ERRFILE ? kStatusCannotStart : kStatusLuaError, stderr);
+    }
+    std::string error;
+    if (!session.LoadModules(options.pluginDirectory, &error)) {
+        std::fprintf(stderr, "tidehost: %s\n", error.c_str());
+        return session.Finish(kStatusCannotStart, stderr);
+    }
+    SetArguments(state, argc, argv, options.scriptIndex);
+    const int count = argc - options.scriptIndex - 1;
+    luaL_checkstack(state, count, "too many arguments to the script");
+    for (int i = options.scriptIndex + 1; i < argc; ++i) lua_pushstring(state, argv[i]);
+
+    InstallInterruptHandler(state);
+    int status = 0;
+    if (lua_pcall(state, count, 0, 1) != LUA_OK) {
+        if (lua_touserdata(state, -1) == ExitRequestMarker()) {
+            status = session.requestedExit();
+        } else {
+            const char* message = lua_tostring(state, -1);
+            std::fprintf(stderr, "tidehost: %s\n", message ? message : "(an error without a message)");
+            status = kStatusLuaError;
+        }
+    }
+    std::fflush(stdout);
+    return session.Finish(status, stderr);
+}
+
+}  // namespace
+
+}  // namespace tide::tidehost
+
+int main(int argc, char** argv) {
+    using namespace tide::tidehost;
+    std::setlocale(LC_ALL, "");
+    // Lines as they come, also into a pipe: listeners are watched while they run.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "tidehost: %s (tidehost --help says how)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    return RunScript(options, argc, argv);
+}

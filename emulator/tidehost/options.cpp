@@ -1,0 +1,83 @@
+// The command line.
+#include "emulator/tidehost/options.h"
+
+#include <lua.hpp>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tide::tidehost {
+
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+    const char* fromEnvironment = std::getenv("TIDE_PLUGIN_DIR");
+    options->pluginDirectory = fromEnvironment && *fromEnvironment ? fromEnvironment : TIDE_PLUGIN_DIR;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const char* word = argv[i];
+        if (std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0) {
+            options->help = true;
+            return true;
+        }
+        if (std::strcmp(word, "--version") == 0) {
+            options->version = true;
+            return true;
+        }
+        if (std::strcmp(word, "--plugins") == 0) {
+            if (i + 1 >= argc) {
+                *error = "--plugins needs a folder";
+                return false;
+            }
+            options->pluginDirectory = argv[++i];
+            continue;
+        }
+        if (std::strncmp(word, "--plugins=", 10) == 0) {
+            options->pluginDirectory = word + 10;
+            continue;
+        }
+        if (std::strcmp(word, "--") == 0) {
+            ++i;
+            break;
+        }
+        if (word[0] == '-' && word[1] != '\0') {
+            *error = std::string("unknown option ") + word;
+            return false;
+        }
+        break;
+    }
+    if (i >= argc) {
+        *error = "no script given";
+        return false;
+    }
+    options->script = argv[i];
+    options->scriptIndex = i;
+    return true;
+}
+
+std::string UsageText() {
+    return std::string(
+               "usage: tidehost [--plugins DIR] SCRIPT.lua [ARGS...]\n"
+               "\n"
+               "Runs a Lua 5.4 script against the Tidespeak and Tidelisten plug-ins, loaded\n"
+               "through their exports as the original host loads them. The script finds its\n"
+               "ARGS in `arg` (arg[0] is the script) and as `...`.\n"
+               "\n"
+               "  --plugins DIR  the folder holding Tidelisten.so and Tidespeak.so\n"
+               "                 (default: $TIDE_PLUGIN_DIR, else ") +
+           TIDE_PLUGIN_DIR +
+           ")\n"
+           "  --help         this text\n"
+           "  --version      tidehost's version\n"
+           "  SCRIPT.lua     the script; - reads it from standard input\n"
+           "\n"
+           "In the script: xtra.new(name), xtra.list(); obj:Member(...), obj.prop.Name;\n"
+           "symbol(name); host.run([seconds]), host.stop(), host.sleep(seconds), host.now(),\n"
+           "host.stats(), host.peek(address, length), host.alloc(bytes), host.free(address),\n"
+           "host.describe(value). See README.md.\n"
+           "\n"
+           "Exit status: 0 success (or os.exit's status), 1 a Lua error, 2 no script or no\n"
+           "modules, 3 the script succeeded but the host found something left alive or misused.\n";
+}
+
+std::string VersionText() { return std::string("tidehost ") + TIDE_VERSION + " (" + LUA_RELEASE + ")\n"; }
+
+}  // namespace tide::tidehost

@@ -1,0 +1,222 @@
+// Property lists: a userdata holding the entry count, with the keys and the items as two
+// arrays in its user values. Keys that are symbols are kept as their names.
+#include "emulator/tidehost/property_list.h"
+
+#include <string>
+#include <vector>
+
+#include "emulator/symbol_table.h"
+#include "emulator/tidehost/session.h"
+#include "emulator/tidehost/symbols.h"
+
+namespace tide::tidehost {
+
+namespace {
+
+constexpr const char* kListMeta = "tidehost.list";
+constexpr int kKeys = 1;
+constexpr int kItems = 2;
+
+struct ListBox {
+    lua_Integer count;
+};
+
+ListBox* CheckList(lua_State* state, int index) {
+    return static_cast<ListBox*>(luaL_checkudata(state, index, kListMeta));
+}
+
+// The position (from 1) of the first entry named `name`; 0 when there is none.
+lua_Integer Find(lua_State* state, int list, const ListBox& box, std::string_view name) {
+    lua_getiuservalue(state, list, kKeys);
+    lua_Integer found = 0;
+    for (lua_Integer i = 1; i <= box.count && found == 0; ++i) {
+        lua_rawgeti(state, -1, i);
+        size_t length = 0;
+        const char* key = nullptr;
+        if (lua_type(state, -1) == LUA_TSTRING) {
+            key = lua_tolstring(state, -1, &length);
+        } else {
+            key = ToSymbolName(state, -1, &length);
+        }
+        if (key && emulator::SymbolTable::SameName(std::string_view(key, length), name)) found = i;
+        lua_pop(state, 1);
+    }
+    lua_pop(state, 1);
+    return found;
+}
+
+void PushItem(lua_State* state, int list, lua_Integer position) {
+    lua_getiuservalue(state, list, kItems);
+    lua_rawgeti(state, -1, position);
+    lua_remove(state, -2);
+}
+
+int NextEntry(lua_State* state) {
+    const ListBox* box = CheckList(state, lua_upvalueindex(1));
+    lua_Integer position = lua_tointeger(state, lua_upvalueindex(2)) + 1;
+    if (position > box->count) return 0;
+    lua_pushinteger(state, position);
+    lua_replace(state, lua_upvalueindex(2));
+    lua_getiuservalue(state, lua_upvalueindex(1), kKeys);
+    lua_rawgeti(state, -1, position);
+    lua_remove(state, -2);
+    PushItem(state, lua_upvalueindex(1), position);
+    return 2;
+}
+
+// list:pairs() and pairs(list): key, item in the list's order.
+int Pairs(lua_State* state) {
+    CheckList(state, 1);
+    lua_pushvalue(state, 1);
+    lua_pushinteger(state, 0);
+    lua_pushcclosure(state, NextEntry, 2);
+    return 1;
+}
+
+int Index(lua_State* state) {
+    const ListBox* box = CheckList(state, 1);
+    if (lua_isinteger(state, 2)) {
+        const lua_Integer position = lua_tointeger(state, 2);
+        if (position >= 1 && position <= box->count) {
+            PushItem(state, 1, position);
+        } else {
+            lua_pushnil(state);
+        }
+        return 1;
+    }
+    size_t length = 0;
+    const char* name = lua_type(state, 2) == LUA_TSTRING ? lua_tolstring(state, 2, &length)
+                                                           : ToSymbolName(state, 2, &length);
+    if (!name) {
+        lua_pushnil(state);
+        return 1;
+    }
+    if (std::string_view(name, length) == "pairs") {
+        lua_pushcfunction(state, Pairs);
+        return 1;
+    }
+    const lua_Integer position = Find(state, 1, *box, std::string_view(name, length));
+    if (position == 0) {
+        lua_pushnil(state);
+    } else {
+        PushItem(state, 1, position);
+    }
+    return 1;
+}
+
+int Length(lua_State* state) {
+    lua_pushinteger(state, CheckList(state, 1)->count);
+    return 1;
+}
+
+int ReadOnly(lua_State* state) { return luaL_error(state, "a property list from the host is read-only"); }
+
+// [#data: "hello", #index: 3]
+int ToString(lua_State* state) {
+    const ListBox* box = CheckList(state, 1);
+    luaL_Buffer buffer;
+    luaL_buffinit(state, &buffer);
+    luaL_addchar(&buffer, '[');
+    for (lua_Integer i = 1; i <= box->count; ++i) {
+        if (i > 1) luaL_addstring(&buffer, ", ");
+        lua_getiuservalue(state, 1, kKeys);
+        lua_rawgeti(state, -1, i);
+        if (lua_type(state, -1) == LUA_TSTRING) {
+            lua_pushfstring(state, "#%s", lua_tostring(state, -1));
+        } else {
+            luaL_tolstring(state, -1, nullptr);
+        }
+        lua_replace(state, -3);
+        lua_pop(state, 1);
+        luaL_addvalue(&buffer);
+        luaL_addstring(&buffer, ": ");
+        PushItem(state, 1, i);
+        if (lua_type(state, -1) == LUA_TSTRING) {
+            lua_pushfstring(state, "\"%s\"", lua_tostring(state, -1));
+        } else {
+            luaL_tolstring(state, -1, nullptr);
+        }
+        lua_remove(state, -2);
+        luaL_addvalue(&buffer);
+    }
+    luaL_addchar(&buffer, ']');
+    luaL_pushresult(&buffer);
+    return 1;
+}
+
+const luaL_Reg kListMethods[] = {
+    {"__index", Index},     {"__newindex", ReadOnly}, {"__len", Length},
+    {"__pairs", Pairs},     {"__tostring", ToString}, {nullptr, nullptr},
+};
+
+}  // namespace
+
+void OpenPropertyLists(lua_State* state) {
+    luaL_newmetatable(state, kListMeta);
+    luaL_setfuncs(state, kListMethods, 0);
+    lua_pop(state, 1);
+}
+
+void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) {
+    emulator::Host& host = Session::Of(state).host();
+    const std::vector<emulator::PropEntry> entries =
+        host.PropListOf(list).value_or(std::vector<emulator::PropEntry>{});
+    const int count = static_cast<int>(entries.size());
+    auto* box = static_cast<ListBox*>(lua_newuserdatauv(state, sizeof(ListBox), 2));
+    box->count = count;
+    luaL_setmetatable(state, kListMeta);
+    lua_createtable(state, count, 0);
+    lua_createtable(state, count, 0);
+    for (int i = 0; i < count; ++i) {
+        if (std::optional<std::string> name = host.SymbolNameOf(entries[i].key)) {
+            lua_pushlstring(state, name->data(), name->size());
+        } else {
+            PushHostValueAt(state, entries[i].key, depth + 1);
+        }
+        lua_rawseti(state, -3, i + 1);
+        PushHostValueAt(state, entries[i].item, depth + 1);
+        lua_rawseti(state, -2, i + 1);
+    }
+    lua_setiuservalue(state, -3, kItems);
+    lua_setiuservalue(state, -2, kKeys);
+}
+
+bool IsPropertyList(lua_State* state, int index) { return luaL_testudata(state, index, kListMeta) != nullptr; }
+
+bool ToHostPropertyList(lua_State* state, int index, host::HostValue* out, Refusal* refusal) {
+    emulator::Host& host = Session::Of(state).host();
+    index = lua_absindex(state, index);
+    const auto* box = static_cast<const ListBox*>(lua_touserdata(state, index));
+    host::HostValue list = host.MakePropList();
+    for (lua_Integer i = 1; i <= box->count; ++i) {
+        host::HostValue key{};
+        host::HostValue item{};
+        lua_getiuservalue(state, index, kKeys);
+        lua_rawgeti(state, -1, i);
+        bool made;
+        if (lua_type(state, -1) == LUA_TSTRING) {
+            key = host.MakeSymbolValue(lua_tostring(state, -1));
+            made = true;
+        } else {
+            made = ToHostValue(state, -1, &key, refusal);
+        }
+        lua_pop(state, 2);
+        if (made) {
+            lua_getiuservalue(state, index, kItems);
+            lua_rawgeti(state, -1, i);
+            made = ToHostValue(state, -1, &item, refusal);
+            lua_pop(state, 2);
+        }
+        if (made) host.AddProp(list, key, item);
+        host.Release(key);
+        host.Release(item);
+        if (!made) {
+            host.Release(list);
+            return false;
+        }
+    }
+    *out = list;
+    return true;
+}
+
+}  // namespace tide::tidehost
