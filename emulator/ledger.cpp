@@ -30,18 +30,23 @@ void Ledger::ClearErrors() {
     errors_.clear();
 }
 
-bool Ledger::IdLess::operator()(const host::InterfaceId& a, const host::InterfaceId& b) const {
-    return std::memcmp(&a, &b, sizeof a) < 0;
-}
-
 void Ledger::CountQuery(const host::InterfaceId& iid) {
     ++counters_.interfaceQueries;
-    ++queriesById_[iid];
+    for (size_t i = 0; i < queriesById_.size(); ++i) {
+        if (queriesById_[i].first == iid) {
+            ++queriesById_[i].second;
+            // Move toward the front, so the ids asked for most are found first.
+            if (i > 0) std::swap(queriesById_[i], queriesById_[i - 1]);
+            return;
+        }
+    }
+    queriesById_.emplace_back(iid, 1);
 }
 
 uint64_t Ledger::QueriesFor(const host::InterfaceId& iid) const {
-    auto found = queriesById_.find(iid);
-    return found == queriesById_.end() ? 0 : found->second;
+    for (const auto& entry : queriesById_)
+        if (entry.first == iid) return entry.second;
+    return 0;
 }
 
 void Ledger::Track(const InterfaceRefs* refs) { tracked_.push_back(refs); }

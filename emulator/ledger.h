@@ -79,15 +79,13 @@ private:
         std::string kind;
         std::function<void()> destroy;
     };
-    struct IdLess {
-        bool operator()(const host::InterfaceId& a, const host::InterfaceId& b) const;
-    };
 
     std::thread::id hostThread_;
     mutable std::mutex errorsLock_;
     std::vector<std::string> errors_;
     Counters counters_;
-    std::map<host::InterfaceId, uint64_t, IdLess> queriesById_;
+    // Few ids, asked for again and again: a short list, most recently asked first.
+    std::vector<std::pair<host::InterfaceId, uint64_t>> queriesById_;
     std::vector<const InterfaceRefs*> tracked_;
     std::map<const void*, HostObject> hostObjects_;
 };

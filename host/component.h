@@ -44,9 +44,13 @@ static_assert(sizeof(Id) == 16, "ids are 16 bytes");
 using InterfaceId = Id;
 using ClassId = Id;
 
+// Compared as two 64-bit words: ids are compared on every interface query.
 inline bool operator==(const Id& a, const Id& b) {
-    return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3 &&
-           std::memcmp(a.data4, b.data4, 8) == 0;
+    uint64_t aWords[2];
+    uint64_t bWords[2];
+    std::memcpy(aWords, &a, sizeof aWords);
+    std::memcpy(bWords, &b, sizeof bWords);
+    return aWords[0] == bWords[0] && aWords[1] == bWords[1];
 }
 inline bool operator!=(const Id& a, const Id& b) { return !(a == b); }
 

@@ -5,7 +5,6 @@
 // lock is not held here: the block is ours once taken, so a handler may stop, start or
 // close its own receiver. Host's thread only.
 #include <algorithm>
-#include <cstdio>
 #include <cwchar>
 
 #include "framework/text_converter.h"
@@ -17,11 +16,28 @@ namespace tide {
 
 namespace {
 
-// The sender as dotted address, colon and port (never a looked-up name).
+wchar_t* AppendDecimal(wchar_t* at, unsigned value) {
+    wchar_t digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) *at++ = digits[--count];
+    return at;
+}
+
+// The sender as dotted address, colon and port (never a looked-up name): at most
+// "255.255.255.255:65535", which fits with its terminator. Made for every datagram.
 void FormatSender(const ACE_INET_Addr& sender, wchar_t (&text)[kSenderTextUnits]) {
     const uint32_t address = sender.get_ip_address();
-    std::swprintf(text, kSenderTextUnits, L"%u.%u.%u.%u:%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
-                  (address >> 8) & 0xFF, address & 0xFF, static_cast<unsigned>(sender.get_port_number()));
+    wchar_t* at = text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        at = AppendDecimal(at, (address >> shift) & 0xFF);
+        *at++ = shift > 0 ? L'.' : L':';
+    }
+    at = AppendDecimal(at, sender.get_port_number());
+    *at = L'\0';
 }
 
 // Makes the item (already made by the caller), the key, appends both, releases both.
