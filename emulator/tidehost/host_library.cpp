@@ -187,6 +187,11 @@ const luaL_Reg kHostFunctions[] = {
 
 void OpenHostLibrary(lua_State* state) {
     luaL_newlib(state, kHostFunctions);
+    // Known to package.loaded as well, so that tracebacks name host.run and the like.
+    luaL_getsubtable(state, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
+    lua_pushvalue(state, -2);
+    lua_setfield(state, -2, "host");
+    lua_pop(state, 1);
     lua_setglobal(state, "host");
     lua_getglobal(state, "os");
     lua_pushcfunction(state, Exit);

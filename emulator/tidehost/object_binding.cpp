@@ -275,6 +275,10 @@ void OpenObjects(lua_State* state) {
     lua_setfield(state, LUA_REGISTRYINDEX, kMemberCache);
 
     luaL_newlib(state, kXtraFunctions);
+    luaL_getsubtable(state, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
+    lua_pushvalue(state, -2);
+    lua_setfield(state, -2, "xtra");
+    lua_pop(state, 1);
     lua_setglobal(state, "xtra");
 }
 

@@ -1,0 +1,97 @@
+-- Listens on a multicast group with a Tidelisten object: prints every text datagram
+-- with its header fields and writes every complete binary message to a file.
+local usage = [[
+usage: tidehost listen.lua [--group ADDRESS] [--port PORT] [--seconds S] [--messages N] [--out PREFIX]
+
+Joins the group (default 239.255.0.1:7001), prints every text datagram with its
+header fields, and writes every complete binary message to PREFIX-1.bin,
+PREFIX-2.bin, ... (default PREFIX: message). Runs until interrupted (Ctrl-C), for S
+seconds, or until N deliveries (text datagrams and binary messages) have come.
+  --group ADDRESS  multicast group to join
+  --port PORT      UDP port
+  --seconds S      stop after S seconds
+  --messages N     stop after N deliveries
+  --out PREFIX     where binary messages go
+  --help           this text]]
+
+local function fail(message)
+  io.stderr:write("listen.lua: ", message, "\n\n", usage, "\n")
+  os.exit(2)
+end
+local function number(text) return tonumber(text) end
+local function integer(text) return math.tointeger(tonumber(text)) end
+local function port(text)
+  local n = integer(text)
+  return n and n >= 0 and n <= 65535 and n or nil
+end
+local function text(t) return t end
+-- The value after option arg[i], converted; a missing or malformed one ends the script.
+local i = 1
+local function value(convert)
+  local option = arg[i]
+  i = i + 1
+  local converted = arg[i] and convert(arg[i])
+  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
+  return converted
+end
+
+local group, port_number, out = "239.255.0.1", 7001, "message"
+local seconds, limit
+while i <= #arg do
+  local word = arg[i]
+  if word == "--help" or word == "-h" then print(usage) os.exit(0)
+  elseif word == "--group" then group = value(text)
+  elseif word == "--port" then port_number = value(port)
+  elseif word == "--seconds" then seconds = value(number)
+  elseif word == "--messages" then limit = value(integer)
+  elseif word == "--out" then out = value(text)
+  else fail("unknown argument " .. word) end
+  i = i + 1
+end
+
+local counts = {texts = 0, binaries = 0}
+local function delivered()
+  if limit and counts.texts + counts.binaries >= limit then host.stop() end
+end
+
+-- The script object whose handlers the listener calls.
+local receiver = {}
+
+function receiver:onText(list)
+  counts.texts = counts.texts + 1
+  print(string.format("text #%d [%d/%d] from %s, data_tsize %d, data_offset %d, data_size %d: %s", list.index,
+                      list.tindex, list.tcount, list.remote_host, list.data_tsize, list.data_offset, list.data_size,
+                      list.data))
+  delivered()
+end
+
+function receiver:onBinary(address, length)
+  counts.binaries = counts.binaries + 1
+  local name = string.format("%s-%d.bin", out, counts.binaries)
+  -- The bytes are the listener's until the next datagram: write them out now.
+  local file, err = io.open(name, "wb")
+  if file then
+    file:write(host.peek(address, length))
+    file:close()
+    print(string.format("binary message of %d bytes -> %s", length, name))
+  else
+    io.stderr:write("listen.lua: ", err, "\n")
+  end
+  delivered()
+end
+
+local listener = xtra.new("Tidelisten")
+listener:SetScriptObject(receiver)
+listener:OnTextData(symbol("onText"))
+listener:OnBinaryData(symbol("onBinary"))
+if listener:Open(port_number, group) ~= 0 then
+  io.stderr:write(string.format("listen.lua: cannot join %s:%d\n", group, port_number))
+  os.exit(1)
+end
+listener:Start()
+print(string.format("listening on %s:%d%s", group, port_number, seconds and string.format(" for %g s", seconds) or
+                    " (Ctrl-C ends)"))
+local ended = host.run(seconds)
+listener:Stop()
+listener:Close()
+print(string.format("%s: %d text datagram(s), %d binary message(s)", ended, counts.texts, counts.binaries))

@@ -1,0 +1,84 @@
+-- Receives on one multicast group and forwards every complete binary message, as it
+-- came, to another group: a Tidelisten hands the message's buffer to the handler, and
+-- a Tidespeak sends that buffer with SendBuffer.
+local usage = [[
+usage: tidehost relay.lua --from GROUP:PORT --to GROUP:PORT [--repeat N] [--seconds S] [--messages N]
+
+Forwards every complete binary message received on --from to --to with SendBuffer.
+Text datagrams are not forwarded. Runs until interrupted (Ctrl-C), for S seconds, or
+until N messages have been forwarded.
+  --from GROUP:PORT  where to listen, e.g. 239.255.0.1:7001
+  --to GROUP:PORT    where to send, e.g. 239.255.0.2:7002
+  --repeat N         send every datagram N times (default 1)
+  --seconds S        stop after S seconds
+  --messages N       stop after N messages
+  --help             this text]]
+
+local function fail(message)
+  io.stderr:write("relay.lua: ", message, "\n\n", usage, "\n")
+  os.exit(2)
+end
+local function number(text) return tonumber(text) end
+local function integer(text) return math.tointeger(tonumber(text)) end
+local function port(text)
+  local n = integer(text)
+  return n and n >= 0 and n <= 65535 and n or nil
+end
+local function text(t) return t end
+-- The value after option arg[i], converted; a missing or malformed one ends the script.
+local i = 1
+local function value(convert)
+  local option = arg[i]
+  i = i + 1
+  local converted = arg[i] and convert(arg[i])
+  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
+  return converted
+end
+local function place(t)
+  local group, number = t:match("^([^:]+):(%d+)$")
+  local checked = port(number or "")
+  return checked and {group = group, port = checked} or nil
+end
+
+local from, to, seconds, limit
+local repeats = 1
+while i <= #arg do
+  local word = arg[i]
+  if word == "--help" or word == "-h" then print(usage) os.exit(0)
+  elseif word == "--from" then from = value(place)
+  elseif word == "--to" then to = value(place)
+  elseif word == "--repeat" then repeats = value(integer)
+  elseif word == "--seconds" then seconds = value(number)
+  elseif word == "--messages" then limit = value(integer)
+  else fail("unknown argument " .. word) end
+  i = i + 1
+end
+if not from or not to then fail("both --from and --to are needed") end
+
+local speaker = xtra.new("Tidespeak")
+speaker:Open(to.port, to.group)
+local forwarded = 0
+
+local relay = {}
+function relay:onBinary(address, length)
+  -- The address is the listener's buffer, known to the host: the speaker sends from it.
+  speaker:SendBuffer(address, length, repeats)
+  forwarded = forwarded + 1
+  print(string.format("forwarded a binary message of %d bytes to %s:%d", length, to.group, to.port))
+  if limit and forwarded >= limit then host.stop() end
+end
+
+local listener = xtra.new("Tidelisten")
+listener:SetScriptObject(relay)
+listener:OnBinaryData(symbol("onBinary"))
+if listener:Open(from.port, from.group) ~= 0 then
+  io.stderr:write(string.format("relay.lua: cannot join %s:%d\n", from.group, from.port))
+  os.exit(1)
+end
+listener:Start()
+print(string.format("relaying %s:%d -> %s:%d%s", from.group, from.port, to.group, to.port,
+                    seconds and string.format(" for %g s", seconds) or " (Ctrl-C ends)"))
+local ended = host.run(seconds)
+listener:Stop()
+listener:Close()
+print(string.format("%s: %d message(s) forwarded", ended, forwarded))

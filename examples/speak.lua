@@ -1,0 +1,86 @@
+-- Sends texts and files to a multicast group with a Tidespeak object.
+local usage = [[
+usage: tidehost speak.lua [--group ADDRESS] [--port PORT] [--repeat N] [--file PATH | TEXT]...
+
+Sends every TEXT as a text message and every --file PATH as a binary message (the
+file's bytes), in the order given, to the group (default 239.255.0.1:7001).
+  --group ADDRESS  multicast group to send to
+  --port PORT      UDP port
+  --repeat N       send every datagram N times in a row (default 1): the only
+                   redundancy there is, since nothing is acknowledged or resent
+  --file PATH      send the bytes of the file at PATH
+  --help           this text
+Exits 1 when a file cannot be read.]]
+
+local function fail(message)
+  io.stderr:write("speak.lua: ", message, "\n\n", usage, "\n")
+  os.exit(2)
+end
+local function number(text) return tonumber(text) end
+local function integer(text) return math.tointeger(tonumber(text)) end
+local function port(text)
+  local n = integer(text)
+  return n and n >= 0 and n <= 65535 and n or nil
+end
+local function text(t) return t end
+-- The value after option arg[i], converted; a missing or malformed one ends the script.
+local i = 1
+local function value(convert)
+  local option = arg[i]
+  i = i + 1
+  local converted = arg[i] and convert(arg[i])
+  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
+  return converted
+end
+
+local group, port_number, repeats = "239.255.0.1", 7001, 1
+local messages = {}
+while i <= #arg do
+  local word = arg[i]
+  if word == "--help" or word == "-h" then print(usage) os.exit(0)
+  elseif word == "--group" then group = value(text)
+  elseif word == "--port" then port_number = value(port)
+  elseif word == "--repeat" then repeats = value(integer)
+  elseif word == "--file" then messages[#messages + 1] = {file = value(text)}
+  elseif word == "--" then
+    for k = i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
+    break
+  elseif word:sub(1, 2) == "--" then fail("unknown option " .. word)
+  else messages[#messages + 1] = {text = word} end
+  i = i + 1
+end
+if #messages == 0 then fail("nothing to send") end
+if repeats < 0 then fail("--repeat needs a count of 0 or more") end
+
+local function datagrams(bytes) return math.max(1, (bytes + 20479) // 20480) end
+
+local speaker = xtra.new("Tidespeak")
+speaker:Open(port_number, group)
+local failed = false
+-- 16-bit units of the text on the wire; UTF-8 is what the sender takes by default.
+local function units(t)
+  if not utf8.len(t) then return #t end
+  local count = 0
+  for _, code in utf8.codes(t) do count = count + (code > 0xFFFF and 2 or 1) end
+  return count
+end
+
+for n, message in ipairs(messages) do
+  if message.text then
+    speaker:SendText(message.text, repeats)
+    print(string.format("sent text %d to %s:%d: %d bytes in %d datagram(s), each %d time(s)", n, group,
+                        port_number, #message.text, datagrams((units(message.text) + 1) * 2), repeats))
+  else
+    local file = io.open(message.file, "rb")
+    local size = file and file:seek("end")
+    if file then file:close() end
+    if speaker:SendBinary(message.file, repeats) ~= 0 then
+      io.stderr:write("speak.lua: cannot read ", message.file, "\n")
+      failed = true
+    else
+      print(string.format("sent file %s to %s:%d: %d bytes in %d datagram(s), each %d time(s)", message.file, group,
+                          port_number, size or 0, datagrams(size or 0), repeats))
+    end
+  end
+end
+os.exit(failed and 1 or 0)
