@@ -21,7 +21,7 @@ public:
     // Pauses between idle rounds grow from the first to the longest, doubling: the
     // longest is how late the first datagram after a quiet spell can be handed over.
     static constexpr std::chrono::microseconds kFirstPause{50};
-    static constexpr std::chrono::microseconds kLongestPause{1500};
+    static constexpr std::chrono::microseconds kLongestPause{2000};
     // Idle rounds in a row before a pause: a round costs a fraction of a microsecond,
     // a few more are nothing against a pause.
     static constexpr int kIdleRoundsBeforePause = 4;

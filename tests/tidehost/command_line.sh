@@ -147,6 +147,50 @@ expect_in handler_error err "handler gave up"
 expect_lines handler_error out 0
 [ "$(grep -c "stack traceback:" "$WORK/handler_error.err")" -eq 1 ] || fail "handler_error: one traceback, not two"
 
+# Ctrl-C ends host.run in order: it answers "interrupted" from then on, and the script
+# finishes its own way. In plain Lua code it raises "interrupted". Either way the end
+# releases everything.
+wait_for() {  # FILE TEXT: false after 20 s
+    tries=0
+    until grep -qF -- "$2" "$1" 2>/dev/null; do
+        tries=$((tries + 1))
+        [ "$tries" -gt 200 ] && return 1
+        sleep 0.1
+    done
+}
+cat >"$WORK/interrupted.lua" <<'LUA'
+local listener = xtra.new("Tidelisten")
+assert(listener:Open(46303, "239.255.63.3") == 0)
+listener:Start()
+if ... == "busy" then
+  print("ready")
+  while true do end
+end
+print("ready")
+print(host.run())
+print(host.run(60), host.sleep(60))
+LUA
+"$TIDEHOST" "$WORK/interrupted.lua" >"$WORK/interrupted.out" 2>"$WORK/interrupted.err" &
+PID=$!
+wait_for "$WORK/interrupted.out" ready || fail "interrupted.lua did not start"
+kill -INT $PID
+wait $PID
+STATUS=$?
+expect_status interrupted 0
+expect_in interrupted out "interrupted"
+expect_in interrupted out "interrupted	false"
+expect_lines interrupted err 0
+
+"$TIDEHOST" "$WORK/interrupted.lua" busy >"$WORK/busy.out" 2>"$WORK/busy.err" &
+PID=$!
+wait_for "$WORK/busy.out" ready || fail "interrupted.lua busy did not start"
+kill -TERM $PID
+wait $PID
+STATUS=$?
+expect_status busy 1
+expect_in busy err "interrupted"
+[ "$(grep -c "tidehost: error" "$WORK/busy.err")" -eq 0 ] || fail "busy: the end reported: $(cat "$WORK/busy.err")"
+
 if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed" >&2
     exit 1
