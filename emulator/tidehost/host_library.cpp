@@ -44,10 +44,17 @@ int Run(lua_State* state) {
     Session& session = Session::Of(state);
     if (session.inHandler()) return luaL_error(state, "host.run cannot be called from inside a handler");
     switch (session.Run(state, seconds)) {
-        case RunEnd::kHandlerFailed: return RaiseHandlerFailure(state);
-        case RunEnd::kStopped: lua_pushliteral(state, "stopped"); break;
-        case RunEnd::kInterrupted: lua_pushliteral(state, "interrupted"); break;
-        case RunEnd::kTimeUp: lua_pushliteral(state, "timeout"); break;
+        case RunEnd::kHandlerFailed:
+            return RaiseHandlerFailure(state);
+        case RunEnd::kStopped:
+            lua_pushliteral(state, "stopped");
+            break;
+        case RunEnd::kInterrupted:
+            lua_pushliteral(state, "interrupted");
+            break;
+        case RunEnd::kTimeUp:
+            lua_pushliteral(state, "timeout");
+            break;
     }
     return 1;
 }
@@ -119,11 +126,12 @@ int Peek(lua_State* state) {
     void* base = nullptr;
     uint32_t regionBytes = 0;
     if (table->Lookup(address, &base, &regionBytes) != host::kOk || !base) {
-        return luaL_error(state, "host.peek: no region is published at address %d", static_cast<int>(address));
+        return luaL_error(state, "host.peek: no region is published at address %d",
+                          static_cast<int>(address));
     }
     if (static_cast<uint64_t>(length) > regionBytes) {
-        return luaL_error(state, "host.peek: %I bytes do not fit the region of %d bytes at address %d", length,
-                          static_cast<int>(regionBytes), static_cast<int>(address));
+        return luaL_error(state, "host.peek: %I bytes do not fit the region of %d bytes at address %d",
+                          length, static_cast<int>(regionBytes), static_cast<int>(address));
     }
     lua_pushlstring(state, static_cast<const char*>(base), static_cast<size_t>(length));
     return 1;
@@ -134,7 +142,8 @@ int Alloc(lua_State* state) {
     size_t length = 0;
     const char* bytes = luaL_checklstring(state, 1, &length);
     const uint32_t address = Session::Of(state).memory().Allocate(bytes, length);
-    if (address == 0) return luaL_error(state, "host.alloc: no memory for %d bytes", static_cast<int>(length));
+    if (address == 0)
+        return luaL_error(state, "host.alloc: no memory for %d bytes", static_cast<int>(length));
     lua_pushinteger(state, address);
     return 1;
 }
@@ -143,7 +152,8 @@ int Alloc(lua_State* state) {
 int Free(lua_State* state) {
     const uint32_t address = CheckAddress(state, 1);
     if (!Session::Of(state).memory().Free(address)) {
-        return luaL_error(state, "host.free: %d is not an address made by host.alloc", static_cast<int>(address));
+        return luaL_error(state, "host.free: %d is not an address made by host.alloc",
+                          static_cast<int>(address));
     }
     return 0;
 }
@@ -178,9 +188,8 @@ int Exit(lua_State* state) {
 }
 
 const luaL_Reg kHostFunctions[] = {
-    {"run", Run},     {"stop", Stop},   {"sleep", Sleep}, {"now", Now},
-    {"stats", Stats}, {"peek", Peek},   {"alloc", Alloc}, {"free", Free},
-    {"describe", Describe}, {nullptr, nullptr},
+    {"run", Run},   {"stop", Stop},   {"sleep", Sleep}, {"now", Now},           {"stats", Stats},
+    {"peek", Peek}, {"alloc", Alloc}, {"free", Free},   {"describe", Describe}, {nullptr, nullptr},
 };
 
 }  // namespace

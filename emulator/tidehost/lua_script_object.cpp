@@ -95,7 +95,8 @@ int CallHandler(lua_State* state) {
     lua_call(state, call->argc, 1);
     Refusal refusal;
     if (!ToHostValue(state, -1, &call->result, &refusal)) {
-        return luaL_error(state, "handler %s returned a value the host cannot take: %s", call->name, refusal.text);
+        return luaL_error(state, "handler %s returned a value the host cannot take: %s", call->name,
+                          refusal.text);
     }
     return 0;
 }
@@ -142,7 +143,8 @@ host::Status LuaScriptObject::Invoke(emulator::Host& host, host::HostSymbol hand
         } else {
             size_t length = 0;
             const char* text = lua_tolstring(state, -1, &length);
-            session_.RecordHandlerFailure("in handler " + name + ": " + std::string(text ? text : "?", length));
+            session_.RecordHandlerFailure("in handler " + name + ": " +
+                                          std::string(text ? text : "?", length));
         }
         lua_settop(state, base);
         host.Release(call.result);

@@ -63,7 +63,8 @@ bool ToHostValue(lua_State* state, int index, host::HostValue* out, Refusal* ref
             *out = session.host().MakeInteger(lua_toboolean(state, index) ? 1 : 0);
             return true;
         case LUA_TNUMBER:
-            if (lua_isinteger(state, index)) return IntegerToHost(session, lua_tointeger(state, index), out, refusal);
+            if (lua_isinteger(state, index))
+                return IntegerToHost(session, lua_tointeger(state, index), out, refusal);
             *out = session.host().MakeFloat(lua_tonumber(state, index));
             return true;
         case LUA_TSTRING: {

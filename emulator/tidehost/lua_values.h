@@ -4,9 +4,8 @@
 // Nothing here raises a Lua error, except the Lua library itself running out of memory.
 #pragma once
 
-#include <lua.hpp>
-
 #include <cstddef>
+#include <lua.hpp>
 
 #include "host/values.h"
 

@@ -1,11 +1,10 @@
 // tidehost: loads Tidelisten.so and Tidespeak.so into the emulated host and runs a Lua
 // script that works their objects as a script of the original host would. The main
 // thread is the host's thread; the only other threads are the plug-ins' receive threads.
-#include <lua.hpp>
-
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <lua.hpp>
 #include <string>
 
 #include "emulator/tidehost/interrupt.h"

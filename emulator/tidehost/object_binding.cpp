@@ -47,7 +47,8 @@ int CallMember(lua_State* state) {
     }
     const host::HostValue object = CheckObject(state, 1)->value;
     const int count = lua_gettop(state) - 1;
-    if (count > kMostArguments) return luaL_error(state, "member %s: more than %d arguments", member, kMostArguments);
+    if (count > kMostArguments)
+        return luaL_error(state, "member %s: more than %d arguments", member, kMostArguments);
 
     host::HostValue arguments[kMostArguments];
     Refusal refusal;
@@ -174,7 +175,8 @@ int PropertyWrite(lua_State* state) {
     const char* property = luaL_checkstring(state, 2);
     host::HostValue value{};
     Refusal refusal;
-    if (!ToHostValue(state, 3, &value, &refusal)) return luaL_error(state, "property %s: %s", property, refusal.text);
+    if (!ToHostValue(state, 3, &value, &refusal))
+        return luaL_error(state, "property %s: %s", property, refusal.text);
     Session& session = Session::Of(state);
     lua_State* previous = session.SetActiveThread(state);
     const host::Status status = session.calls().Set(object, property, value);

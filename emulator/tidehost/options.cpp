@@ -1,10 +1,9 @@
 // The command line.
 #include "emulator/tidehost/options.h"
 
-#include <lua.hpp>
-
 #include <cstdlib>
 #include <cstring>
+#include <lua.hpp>
 
 namespace tide::tidehost {
 

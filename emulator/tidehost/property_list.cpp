@@ -86,7 +86,7 @@ int Index(lua_State* state) {
     }
     size_t length = 0;
     const char* name = lua_type(state, 2) == LUA_TSTRING ? lua_tolstring(state, 2, &length)
-                                                           : ToSymbolName(state, 2, &length);
+                                                         : ToSymbolName(state, 2, &length);
     if (!name) {
         lua_pushnil(state);
         return 1;
@@ -145,8 +145,8 @@ int ToString(lua_State* state) {
 }
 
 const luaL_Reg kListMethods[] = {
-    {"__index", Index},     {"__newindex", ReadOnly}, {"__len", Length},
-    {"__pairs", Pairs},     {"__tostring", ToString}, {nullptr, nullptr},
+    {"__index", Index}, {"__newindex", ReadOnly}, {"__len", Length},
+    {"__pairs", Pairs}, {"__tostring", ToString}, {nullptr, nullptr},
 };
 
 }  // namespace
@@ -181,7 +181,9 @@ void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) 
     lua_setiuservalue(state, -2, kKeys);
 }
 
-bool IsPropertyList(lua_State* state, int index) { return luaL_testudata(state, index, kListMeta) != nullptr; }
+bool IsPropertyList(lua_State* state, int index) {
+    return luaL_testudata(state, index, kListMeta) != nullptr;
+}
 
 bool ToHostPropertyList(lua_State* state, int index, host::HostValue* out, Refusal* refusal) {
     emulator::Host& host = Session::Of(state).host();

@@ -82,7 +82,8 @@ host::HostValue Session::ScriptObjectFor(lua_State* state, int index) {
         if (object && object->table() == table && host_.AddRef(known->second)) return known->second;
         scriptObjects_.erase(known);
     }
-    const host::HostValue value = host_.MakeScriptObject(std::make_shared<LuaScriptObject>(*this, state, index));
+    const host::HostValue value =
+        host_.MakeScriptObject(std::make_shared<LuaScriptObject>(*this, state, index));
     scriptObjects_[table] = value;
     if (scriptObjects_.size() >= pruneAt_) PruneScriptObjects();
     return value;
@@ -139,7 +140,8 @@ RunEnd Session::Run(lua_State* state, double seconds) {
     using Clock = NotificationPump::Clock;
     Clock::time_point deadline = Clock::time_point::max();
     if (seconds >= 0 && seconds < kLongestRunSeconds) {
-        deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        deadline = Clock::now() +
+                   std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
     lua_State* previous = SetActiveThread(state);
     stopRequested_ = false;

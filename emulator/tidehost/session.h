@@ -3,9 +3,8 @@
 // the host's thread; the Lua bindings reach the session through Session::Of.
 #pragma once
 
-#include <lua.hpp>
-
 #include <cstdio>
+#include <lua.hpp>
 #include <memory>
 #include <set>
 #include <string>

@@ -47,8 +47,9 @@ int SymbolEquals(lua_State* state) {
     size_t b = 0;
     const char* first = ToSymbolName(state, 1, &a);
     const char* second = ToSymbolName(state, 2, &b);
-    lua_pushboolean(state, first && second &&
-                               emulator::SymbolTable::SameName(std::string_view(first, a), std::string_view(second, b)));
+    lua_pushboolean(
+        state, first && second &&
+                   emulator::SymbolTable::SameName(std::string_view(first, a), std::string_view(second, b)));
     return 1;
 }
 

@@ -4,9 +4,8 @@
 // Host's thread only.
 #pragma once
 
-#include <lua.hpp>
-
 #include <cstddef>
+#include <lua.hpp>
 
 namespace tide::tidehost {
 
