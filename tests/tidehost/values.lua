@@ -78,7 +78,7 @@ check.equal(host.describe(list):sub(1, 14), "property list ", "a list goes back 
 -- host script object for as long as the host holds it.
 local seen
 local other = {}
-function other:OnTeXt(l) seen = self end
+function other:OnTeXt(l) seen = self; host.stop() end
 listener:SetScriptObject(other)
 listener:OnTextData(symbol("onText"))
 local second = xtra.new("Tidelisten")
@@ -88,8 +88,18 @@ check.equal(host.stats().values, values, "a table held by the host already is no
 second = nil
 collectgarbage()
 speaker:SendText("to the other table")
-host.run(0.5)
+host.run(10)
 check.truthy(rawequal(seen, other), "a handler named in mixed case is found and self is the table")
+
+-- Handlers a class keeps for its objects, through __index, in any case.
+local Class = {}
+Class.__index = Class
+function Class:ONTEXT(l) self.got = l.data; host.stop() end
+local instance = setmetatable({}, Class)
+listener:SetScriptObject(instance)
+speaker:SendText("to an instance")
+host.run(10)
+check.equal(instance.got, "to an instance", "a handler found through the class")
 listener:SetScriptObject(receiver)
 
 -- Plug-in objects are themselves: equal to themselves, printed by their string form.
