@@ -64,7 +64,10 @@ int RunScript(const Options& options, int argc, char** argv) {
     }
     SetArguments(state, argc, argv, options.scriptIndex);
     const int count = argc - options.scriptIndex - 1;
-    luaL_checkstack(state, count, "too many arguments to the script");
+    if (!lua_checkstack(state, count)) {
+        std::fprintf(stderr, "tidehost: too many arguments for the script\n");
+        return session.Finish(kStatusCannotStart, stderr);
+    }
     for (int i = options.scriptIndex + 1; i < argc; ++i) lua_pushstring(state, argv[i]);
 
     InstallInterruptHandler(state);
