@@ -37,11 +37,14 @@ NotificationPump::NotificationPump(emulator::Host& host) : host_(host), idleRoun
     }
 }
 
-bool NotificationPump::WasBusy(uint64_t activityBefore, Clock::duration elapsed, bool afterPause) {
+NotificationPump::Round NotificationPump::Judge(uint64_t activityBefore, Clock::duration elapsed,
+                                                bool afterPause) {
     idleRound_ = std::min(idleRound_, elapsed);
-    if (HostActivity(host_.counters()) != activityBefore) return true;
-    // The first round after a pause finds cold caches and is slow for nothing.
-    return !afterPause && elapsed > kBusyFactor * idleRound_ + kJitter;
+    if (HostActivity(host_.counters()) != activityBefore) return Round::kBusy;
+    // The first round after a pause finds cold caches and is slow for nothing, but it
+    // may as well have found a datagram: the next round, warm, decides.
+    if (afterPause) return Round::kUndecided;
+    return elapsed > kBusyFactor * idleRound_ + kJitter ? Round::kBusy : Round::kIdle;
 }
 
 bool NotificationPump::Run(Clock::time_point deadline, const std::function<bool()>& finished) {
@@ -57,9 +60,10 @@ bool NotificationPump::Run(Clock::time_point deadline, const std::function<bool(
         if (finished()) return true;
         if (end >= deadline) return false;
 
-        const bool busy = WasBusy(activity, end - start, afterPause);
+        const Round round = Judge(activity, end - start, afterPause);
         afterPause = false;
-        if (busy) {
+        if (round == Round::kUndecided) continue;
+        if (round == Round::kBusy) {
             ++totals_.busyRounds;
             idleRounds = 0;
             pause = kFirstPause;

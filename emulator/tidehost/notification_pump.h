@@ -43,7 +43,8 @@ public:
     const Totals& totals() const { return totals_; }
 
 private:
-    bool WasBusy(uint64_t activityBefore, Clock::duration elapsed, bool afterPause);
+    enum class Round { kIdle, kBusy, kUndecided };
+    Round Judge(uint64_t activityBefore, Clock::duration elapsed, bool afterPause);
 
     emulator::Host& host_;
     // The quickest round seen: what a round costs when there is nothing to deliver.
