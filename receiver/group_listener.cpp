@@ -14,8 +14,16 @@ namespace tide {
 
 namespace {
 
-// Past the system's ceiling where the process is allowed to, otherwise up to the ceiling.
-void EnlargeReceiveBuffer(ACE_SOCK_Dgram_Mcast& socket) {
+// Settings of a freshly opened group socket.
+void TuneSocket(ACE_SOCK_Dgram_Mcast& socket) {
+#ifdef IP_MULTICAST_ALL
+    // Only the groups this socket joined: by default Linux hands a socket bound to a port
+    // the datagrams of every group any socket of the machine joined on that port.
+    int everyGroup = 0;
+    socket.ACE_SOCK::set_option(IPPROTO_IP, IP_MULTICAST_ALL, &everyGroup, sizeof everyGroup);
+#endif
+    // The receive buffer past the system's ceiling where the process is allowed to,
+    // otherwise up to the ceiling.
     int bytes = kReceiveBufferBytes;
 #ifdef SO_RCVBUFFORCE
     if (socket.ACE_SOCK::set_option(SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
@@ -72,8 +80,8 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     groupAddress = address;
     const int result = groupSocket.join(groupAddress, 1, nullptr);
     if (result == -1) return -1;
-    // The first join opens the socket, so this is the first moment it can be enlarged.
-    EnlargeReceiveBuffer(groupSocket);
+    // The first join opens the socket, so this is the first moment it can be tuned.
+    TuneSocket(groupSocket);
     joined = true;
     WakeReceiveThread();
     return result;

@@ -165,6 +165,25 @@ TEST_F(ListenerOnTheGroup, TwoListenersShareAPortAndBothReceive) {
     EXPECT_EQ(second.TakeFront()->datagram[0], 8);
 }
 
+TEST_F(ListenerOnTheGroup, AListenerGetsOnlyTheGroupsItJoinedOnItsPort) {
+    GroupListener other;
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    ASSERT_EQ(other.Join(kPort, L"239.255.30.2"), 0);
+    listener.Start();
+    other.Start();
+    testing::RawSender toOther{"239.255.30.2", kPort};
+    toOther.Send(Marked(64, 2));
+    sender.Send(Marked(64, 1));
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    ASSERT_TRUE(WaitForQueued(other, 1));
+    listener.Stop();
+    other.Stop();
+    EXPECT_EQ(listener.QueuedBlocks(), 1u);
+    EXPECT_EQ(other.QueuedBlocks(), 1u);
+    EXPECT_EQ(listener.TakeFront()->datagram[0], 1);
+    EXPECT_EQ(other.TakeFront()->datagram[0], 2);
+}
+
 // Under the leak checker this also fails if a queued block outlives its listener.
 TEST(ListenerLifetime, DestroyStopsARunningThreadFreesQueuedBlocksAndClosesTheSocket) {
     const size_t threads = RunningThreads();
