@@ -101,6 +101,13 @@ size_t CharacterBytes(const Repair& repair, const char* in, size_t inLeft) {
     return outLeft == 0 ? inLeft - left : 0;
 }
 
+bool OnlyZeroBytes(const char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] != 0) return false;
+    }
+    return true;
+}
+
 struct Outcome {
     size_t written = 0;
     size_t irreversible = 0;
@@ -125,6 +132,10 @@ Outcome ConvertAll(ConversionHandle handle, const char* toName, const char* from
             outcome.irreversible += result;
             continue;
         }
+        // Callers convert a text with its terminator of zero bytes, which a set that has no
+        // raw zero byte (UTF-7) refuses: it ends the text, and the output is terminated
+        // below, so nothing stands in for it.
+        if (error == EILSEQ && OnlyZeroBytes(in, inLeft)) break;
         outcome.complete = false;
         if (error != EILSEQ && error != EINVAL) break;  // E2BIG: the output stops here
         if (!repairLearned) {

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Writes the seed corpora under fuzz/corpus/ (committed; run again only to change them).
+# Delivery seeds are records: a control byte (sender in bits 0-2, a setting in bits 3-4,
+# "send twice" in bit 5) and a datagram, records split by "|TIDE|". Converter seeds are
+# two set choices, a flags byte and the text.
+set -euo pipefail
+cd "$(dirname "$0")"
+D=corpus/fuzz_delivery
+C=corpus/fuzz_text_converter
+rm -rf "$D" "$C"
+mkdir -p "$D" "$C"
+
+le32() { local v=$(( $1 & 0xFFFFFFFF )); printf "\\x$(printf %02x $((v & 255)))\\x$(printf %02x $((v >> 8 & 255)))\\x$(printf %02x $((v >> 16 & 255)))\\x$(printf %02x $((v >> 24 & 255)))"; }
+# header TYPE INDEX TSIZE OFFSET SIZE TCOUNT TINDEX
+header() { for f in "$@"; do le32 "$f"; done; }
+ctl() { printf "\\x$(printf %02x "$1")"; }
+sep() { printf '|TIDE|'; }
+# UTF-16LE of an ASCII/UTF-8 text, with its zero unit.
+utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; printf '\0\0'; }
+bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
+
+{ ctl 0; header 1 1 16 0 16 1 1; utf16 'héllo €'; } > "$D/text"
+{ ctl 0; header 1 1 6 0 6 1 1; utf16 'ab'; sep; ctl 3; header 1 1 6 0 6 1 1; utf16 'cd'; sep
+  ctl 4; header 1 2 4 0 4 1 1; utf16 'e'; } > "$D/texts_from_three_senders"
+{ ctl 1; header 0 9 30 10 10 3 2; bytes 10 b; sep; ctl 1; header 0 9 30 20 10 3 3; bytes 10 c; sep
+  ctl 1; header 0 9 30 0 10 3 1; bytes 10 a; } > "$D/binary_out_of_order"
+{ ctl 33; header 0 4 20 0 10 2 1; bytes 10 x; sep; ctl 1; header 0 4 20 10 10 2 2; bytes 10 y; } > "$D/binary_repeated_fragment"
+{ ctl 1; header 0 1 20 0 10 2 1; bytes 10 p; sep; ctl 2; header 0 1 20 0 10 2 1; bytes 10 q; sep
+  ctl 1; header 0 1 20 10 10 2 2; bytes 10 p; sep; ctl 2; header 0 1 20 10 10 2 2; bytes 10 q; sep
+  ctl 6; header 0 2 0 0 0 1 1; } > "$D/binary_interleaved_senders"
+{ ctl 0; bytes 10 z; sep; ctl 0; header 0 5 100 -20480 10 1 1; sep; ctl 0; header 0 6 100 0 30000 1 1; sep
+  ctl 0; header 0 7 100 102400 10 1 1; sep; ctl 0; header 0 8 2147483000 0 10 1 1; bytes 10 m; sep
+  ctl 0; header 0 9 100 0 10 0 1; sep; ctl 0; header 0 10 100 0 10 2 5; bytes 10 m; sep
+  ctl 0; header 7 11 100 0 10 1 1; sep; ctl 0; header 0 12 20000 0 20000 1 1; bytes 50 t; sep
+  ctl 0; header 1 13 2 0 2 1 1; bytes 3 A; } > "$D/malformed"
+{ ctl 24; le32 16; header 0 3 40 0 20 2 1; bytes 20 g; sep; ctl 24; le32 -5; header 0 3 40 20 20 2 2; bytes 20 h; sep
+  ctl 24; le32 2147483647; header 0 4 30 0 30 1 1; bytes 30 i; } > "$D/buffer_size_changes"
+{ ctl 16; printf '\x01'; header 1 1 6 0 6 1 1; utf16 'hi'; sep; ctl 16; printf '\xffISO-2022-JP\0'; header 1 2 8 0 8 1 1
+  printf '\xe5\x65\x2c\x67\0\0'; sep; ctl 16; printf '\x17'; header 1 3 4 0 4 1 1; utf16 'x'; } > "$D/director_codes"
+# A full text fragment as the sender writes it: 10240 units and the fixed zero unit.
+{ ctl 0; header 1 1 20482 0 20480 2 1; bytes 20480 Q | sed 's/Q/Q\x00/g' | head -c 20480; printf '\0\0\0\0'; } > "$D/full_text_fragment"
+
+# Converter seeds: from, to (indexes into kSetNames), flags, text.
+{ printf '\x00\x01\x01'; printf 'h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80'; } > "$C/utf8_to_utf16le"
+{ printf '\x01\x00\x00'; printf 'a\0\x00\xd8b\0'; } > "$C/lone_surrogate_to_utf8"
+{ printf '\x00\x00\x01'; printf 'ok\xff\xfe\xc3 end \xe2\x82'; } > "$C/invalid_utf8"
+{ printf '\x00\x10\x01'; printf 'caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xd0\xaf'; } > "$C/utf8_to_iso2022jp"
+{ printf '\x00\xff\x00'; printf 'ISO-8859-7\0'; printf '\xce\xb1\xce\xb2 ascii'; } > "$C/named_target"
+{ printf '\x17\x00\x01'; printf '\xc8\x85\x93\x93\x96'; } > "$C/ebcdic_to_utf8"
+{ printf '\x07\x06\x01'; printf 'abc'; } > "$C/char_to_wchar"

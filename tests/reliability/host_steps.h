@@ -1,0 +1,39 @@
+// What one host of a multi-host test does: its network set-up and a list of steps,
+// handed to the host process in its environment by Lan. Steps are separated by ';',
+// words by spaces (texts therefore hold neither):
+//   open GROUP          a Tidelisten object opens GROUP (must answer 0)    receivers
+//   start | close       Start; Close (must answer 0)
+//   texts A,B,...       the next texts delivered are exactly A, B, ...
+//   file N              the next binary message is N pattern bytes
+//   senders             tells the test every remote_host seen, as "sender X"
+//   speaker NAME TO     a Tidespeak object NAME opened on TO (group or address)  senders
+//   say NAME TEXT       NAME sends TEXT
+//   send-file NAME N    NAME sends a file of N pattern bytes
+//   tell WORD | await WORD    a line to the test | wait for one from it
+// Runs on the host process's main thread, inside a test of that process.
+#pragma once
+
+#include <cstdint>
+
+#include "emulator/host.h"
+#include "emulator/module.h"
+
+namespace tide::testing {
+
+constexpr const char* kHostStepsVariable = "TIDE_HOST_STEPS";
+constexpr const char* kHostAddressVariable = "TIDE_HOST_ADDRESS";
+constexpr const char* kHostLinkVariable = "TIDE_HOST_LINK";
+// The test that runs a host's steps, and the descriptors it talks to the test through.
+constexpr const char* kHostStepsTest = "HostProcess.RunsItsSteps";
+constexpr int kHostToTestFd = 100;
+constexpr int kTestToHostFd = 101;
+constexpr uint16_t kLanPort = 46000;
+
+// Brings the host's link and loopback up, with its address and the multicast route on
+// the link. False when `ip` failed.
+bool ConfigureHostNetwork(const char* address, const char* link);
+
+// Runs the steps; failures are reported as test failures of the calling test.
+void RunHostSteps(emulator::Host& host, emulator::Module& listen, emulator::Module& speak, const char* steps);
+
+}  // namespace tide::testing

@@ -1,0 +1,281 @@
+// Load on the receiver's threads and queue: a listener worked through Open, Start, Stop
+// and Close thousands of times (from its own handler too) while a sender floods, listeners
+// thrown away in every state while traffic flows, and a flood that arrives while the host
+// sends no notifications. No deadlock, no thread left behind, no memory kept.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <dirent.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <random>
+#include <thread>
+
+#include "tests/reliability/receiving.h"
+#include "tests/support/plugin_host.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TIDE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TIDE_SANITIZED 1
+#endif
+#endif
+#ifdef TIDE_SANITIZED
+#include <sanitizer/allocator_interface.h>
+#endif
+
+namespace tide::testing {
+namespace {
+
+constexpr const char* kGroup = "239.255.62.1";
+constexpr uint16_t kPort = 46200;
+constexpr int kCycleSteps = 10000;
+constexpr int kThrownAway = 300;
+constexpr int32_t kFloodDatagrams = 2000;
+constexpr int32_t kFloodChunk = 100;
+// What one queued datagram may cost beyond its own bytes (allocator and queue overhead).
+constexpr size_t kBlockOverheadBytes = 4096;
+constexpr size_t kSlackBytes = 4 << 20;
+
+size_t Threads() {
+    size_t count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
+}
+
+// Waits for joined threads to leave /proc; the count once it is `expected` or after the wait.
+size_t ThreadsSettledAt(size_t expected) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
+    while (Threads() != expected && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Threads();
+}
+
+size_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    size_t resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Heap bytes in use by every thread. Under a sanitizer, its own count; otherwise what
+// the C library's arenas hold minus what lies free in them (malloc_info's totals).
+size_t HeldBytes() {
+#ifdef TIDE_SANITIZED
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* stream = open_memstream(&text, &length);
+    malloc_info(0, stream);
+    std::fclose(stream);
+    const std::string info(text, length);
+    std::free(text);
+    auto total = [&](const std::string& tag) -> size_t {
+        const size_t at = info.rfind(tag);
+        if (at == std::string::npos) return 0;
+        const size_t size = info.find("size=\"", at);
+        return std::strtoull(info.c_str() + size + 6, nullptr, 10);
+    };
+    return total("<system type=\"current\"") + total("<total type=\"mmap\"") - total("<total type=\"fast\"") -
+           total("<total type=\"rest\"");
+#endif
+}
+
+// Waits, without notifying, until `done`; false when it did not come in time.
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+Bytes TextDatagram(int32_t index, char letter) {
+    return MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>(letter), 0, 0, 0});
+}
+
+// A peer that sends texts and three-fragment messages, about sixteen datagrams per
+// millisecond, until it is stopped.
+class Flood {
+public:
+    Flood() : thread_([this] { Run(); }) {}
+    ~Flood() { Stop(); }
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    uint64_t sent() const { return sent_; }
+
+private:
+    void Run() {
+        RawSender peer(kGroup, kPort);
+        const Bytes message = Pattern(3 * 100);
+        for (int32_t index = 1; !stop_; ++index) {
+            peer.Send(TextDatagram(index, 'f'));
+            for (int32_t tindex = 1; tindex <= 3; ++tindex) {
+                const Bytes fragment(message.begin() + (tindex - 1) * 100, message.begin() + tindex * 100);
+                peer.Send(MakeDatagram({kTypeBinary, index, 300, (tindex - 1) * 100, 100, 3, tindex}, fragment));
+            }
+            sent_ += 4;
+            if (index % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> sent_{0};
+    std::thread thread_;
+};
+
+class StressTest : public PluginHostTest {
+protected:
+    void SetUp() override {
+        PluginHostTest::SetUp();
+        scriptValue = Own(host.MakeScriptObject(script));
+    }
+
+    // A text from a quiet sender, and notifications until it has come: the receiver works.
+    bool Delivers(int32_t index) {
+        RawSender peer(kGroup, kPort);
+        peer.Send(TextDatagram(index, 'm'));
+        return PumpUntil(host, [&] { return lastIndex == index; });
+    }
+
+    std::shared_ptr<RecordingScript> script = std::make_shared<RecordingScript>();
+    host::HostValue scriptValue{};
+    int32_t lastIndex = 0;
+};
+
+TEST_F(StressTest, OpenStartStopCloseCycledThousandsOfTimesWhileASenderFloods) {
+    script->keep = false;
+    const size_t threadsBefore = Threads();
+    Flood flood;
+    {
+        ScriptedListener listener(host, *listen, scriptValue);
+        std::mt19937 random(8);
+        int counts[5] = {};
+        // A handler may work its own receiver too, with the queue's lock not held.
+        script->onText = [&](const ReceivedText& text) {
+            lastIndex = text.index;
+            const unsigned op = random() % 8;
+            if (op == 0) listener.Stop();
+            if (op == 1) listener.Start();
+            if (op == 2) listener.Close();
+            if (op == 3) listener.Open(kPort, kGroup);
+        };
+        for (int step = 0; step < kCycleSteps; ++step) {
+            const unsigned op = random() % 5;
+            ++counts[op];
+            switch (op) {
+                case 0: listener.Open(kPort, kGroup); break;
+                case 1: listener.Start(); break;
+                case 2: listener.Stop(); break;
+                case 3: listener.Close(); break;
+                default:
+                    for (int i = 0; i < 20; ++i) host.Notify();
+            }
+        }
+        std::printf("%d steps: %d Open, %d Start, %d Stop, %d Close, %d x 20 notifications; %llu datagrams sent\n",
+                    kCycleSteps, counts[0], counts[1], counts[2], counts[3], counts[4],
+                    static_cast<unsigned long long>(flood.sent()));
+        script->onText = [&](const ReceivedText& text) { lastIndex = text.index; };
+        listener.Close();
+        ASSERT_EQ(listener.Open(kPort, kGroup), 0) << "the receiver can still join";
+        listener.Start();
+        flood.Stop();
+        EXPECT_TRUE(Delivers(1 << 30)) << "the receiver still delivers";
+    }
+    EXPECT_EQ(ThreadsSettledAt(threadsBefore), threadsBefore) << "every receive thread has ended";
+}
+
+TEST_F(StressTest, ListenersThrownAwayInAnyStateWhileTrafficFlows) {
+    script->keep = false;
+    script->onText = [&](const ReceivedText& text) { lastIndex = text.index; };
+    const size_t threadsBefore = Threads();
+    Flood flood;
+    for (int i = 0; i < kThrownAway; ++i) {
+        ScriptedListener listener(host, *listen, scriptValue);
+        switch (i % 5) {
+            case 0:  // receiving, with deliveries
+                listener.Open(kPort, kGroup);
+                listener.Start();
+                PumpUntil(host, [&, before = script->textCount] { return script->textCount > before; });
+                break;
+            case 1:  // a thread that may not have reached its loop yet
+                listener.Open(kPort, kGroup);
+                listener.Start();
+                break;
+            case 2:  // started, never joined
+                listener.Start();
+                break;
+            case 3:  // joined, never started: datagrams wait in the socket
+                listener.Open(kPort, kGroup);
+                break;
+            default:  // stopped with datagrams still queued
+                listener.Open(kPort, kGroup);
+                listener.Start();
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                listener.Stop();
+        }
+        // Released here without Stop or Close.
+    }
+    flood.Stop();
+    EXPECT_EQ(ThreadsSettledAt(threadsBefore), threadsBefore) << "every receive thread has ended";
+    ScriptedListener survivor(host, *listen, scriptValue);
+    ASSERT_EQ(survivor.Open(kPort, kGroup), 0);
+    survivor.Start();
+    EXPECT_TRUE(Delivers(7));
+}
+
+TEST_F(StressTest, AFloodWithoutNotificationsCostsTheQueueOnlyAndDrains) {
+    script->keep = false;
+    int32_t expectedIndex = 1;
+    bool inOrder = true;
+    script->onText = [&](const ReceivedText& text) {
+        lastIndex = text.index;
+        if (text.index >= 1) inOrder = inOrder && text.index == expectedIndex++;
+    };
+    ScriptedListener listener(host, *listen, scriptValue);
+    ASSERT_EQ(listener.Open(kPort, kGroup), 0);
+    listener.Start();
+    ASSERT_TRUE(Delivers(-1)) << "warmed up";
+
+    const size_t residentBefore = ResidentBytes();
+    const size_t before = HeldBytes();
+    RawSender peer(kGroup, kPort);
+    // In chunks, so that the socket's own buffer never overflows while the thread catches up.
+    for (int32_t sent = 0; sent < kFloodDatagrams;) {
+        for (int32_t i = 0; i < kFloodChunk; ++i) peer.Send(TextDatagram(++sent, 'q'));
+        const size_t queued = before + static_cast<size_t>(sent) * kDatagramBytes;
+        ASSERT_TRUE(WaitUntil([&] { return HeldBytes() >= queued; })) << "the receive thread queued " << sent;
+    }
+    const size_t grown = HeldBytes() - before;
+    const size_t residentFlooded = ResidentBytes();
+    EXPECT_EQ(script->textCount, 1u) << "nothing delivered without notifications";
+    EXPECT_GE(grown, static_cast<size_t>(kFloodDatagrams) * kDatagramBytes);
+    EXPECT_LE(grown, static_cast<size_t>(kFloodDatagrams) * (kDatagramBytes + kBlockOverheadBytes) + kSlackBytes)
+        << "memory grows by the queued datagrams only";
+
+    ASSERT_TRUE(PumpUntil(host, [&] { return script->textCount == 1u + kFloodDatagrams; }));
+    EXPECT_TRUE(inOrder) << "delivered in the order received";
+    const size_t after = HeldBytes();
+    EXPECT_LE(after, before + kSlackBytes) << "the drained queue holds nothing";
+#ifndef TIDE_SANITIZED
+    malloc_trim(0);  // so that the resident figure below shows the memory given back
+#endif
+    std::printf("%d datagrams queued: held %zu KiB more (%zu KiB per datagram); resident %zu -> %zu -> %zu KiB\n",
+                kFloodDatagrams, grown / 1024, grown / 1024 / kFloodDatagrams, residentBefore / 1024,
+                residentFlooded / 1024, ResidentBytes() / 1024);
+}
+
+}  // namespace
+}  // namespace tide::testing
