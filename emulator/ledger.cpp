@@ -7,10 +7,9 @@
 
 namespace tide::emulator {
 
-Ledger::Ledger() : hostThread_(std::this_thread::get_id()) {}
+Ledger::Ledger() : hostThread_(ThreadMarker()) {}
 
-bool Ledger::OnHostThread(const char* entry) {
-    if (std::this_thread::get_id() == hostThread_) return true;
+bool Ledger::OffHostThread(const char* entry) {
     Error(std::string(entry) + " was called from a thread other than the host's");
     return false;
 }
