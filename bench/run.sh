@@ -25,7 +25,7 @@ say() { printf '  %s\n' "$*" >&2; }
 
 for round in $(seq "$ROUNDS"); do
     say "round $round of $ROUNDS"
-    for row in send-raw send-sender send-plugin; do
+    for row in send-raw send-raw-block send-sender send-plugin; do
         read -r _ value unit < <("$THROUGHPUT" "$row" "$SEND_DATAGRAMS")
         emit "$row" "$value" "$unit"
     done
@@ -92,7 +92,7 @@ awk '
         printf "%-26s %16s  %-14s %s\n", "row", "median", "unit", "ratio to the raw baseline"
         for (i = 1; i <= n; i++) {
             r = rows[i]; text = ""; base = ""; scale = 1
-            if (r == "send-sender" || r == "send-plugin" || r == "iperf-sent") base = "send-raw"
+            if (r == "send-raw-block" || r == "send-sender" || r == "send-plugin" || r == "iperf-sent") base = "send-raw"
             if (r == "receive-listener") base = "receive-raw"
             if (r == "receive-listener-rate" || r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
             if (r == "deliver-binary") { base = "receive-raw-rate"; scale = 1e6 / 20512 }

@@ -2,7 +2,7 @@
 // Sending rows time a fixed number of datagrams leaving; receiving rows count what a
 // receiver gets of a full-speed burst. Run inside a private network (./tide bench).
 //
-//   tide_throughput send-raw|send-sender|send-plugin DATAGRAMS
+//   tide_throughput send-raw|send-raw-block|send-sender|send-plugin DATAGRAMS
 //   tide_throughput receive-raw|receive-listener DATAGRAMS
 //   tide_throughput idle-listener SECONDS
 //   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
@@ -68,6 +68,21 @@ double SendRaw(long datagrams) {
     auto start = Clock::now();
     for (long i = 0; i < datagrams; ++i)
         sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    double rate = datagrams / Seconds(start);
+    close(fd);
+    return rate;
+}
+
+// The same sendto loop, each datagram read from its place in a large block, as a sender
+// of a large message must: what memory costs beyond resending one cached buffer.
+double SendRawBlock(long datagrams) {
+    std::vector<uint8_t> block = Block(datagrams + 1);
+    DrainingPeer peer;
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to = GroupAddress(kGroup, kPort);
+    auto start = Clock::now();
+    for (long i = 0; i < datagrams; ++i)
+        sendto(fd, block.data() + i * kFragmentBytes, kDatagramBytes, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     double rate = datagrams / Seconds(start);
     close(fd);
     return rate;
@@ -205,6 +220,8 @@ int main(int argc, char** argv) {
     const std::string plugins = argc > 3 ? argv[3] : TIDE_PLUGIN_DIR;
     if (row == "send-raw") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendRaw(count));
+    } else if (row == "send-raw-block") {
+        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendRawBlock(count));
     } else if (row == "send-sender") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendSender(count));
     } else if (row == "send-plugin") {
