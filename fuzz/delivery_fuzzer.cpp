@@ -9,9 +9,6 @@
 // twice. The rest of the record is the datagram, as long as it is (over-long ones are cut
 // by the receiver). Every input starts from the same receiver state and ends once all its
 // datagrams have been delivered, so that a crashing input crashes again on its own.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
@@ -34,7 +31,6 @@
 namespace {
 
 using tide::testing::Bytes;
-namespace host = ::host;
 namespace emulator = tide::emulator;
 
 constexpr char kRecordSeparator[] = "|TIDE|";
@@ -58,18 +54,20 @@ struct SenderAddress {
     uint16_t port;  // 0: any
 };
 constexpr SenderAddress kSenders[] = {
-    {"127.0.0.1", 0},         {"127.0.0.1", 0},     {"127.0.0.2", 40000}, {tide::testing::kPrivateCardAddress, 0},
-    {"100.100.100.100", 65535}, {"127.255.255.254", 1}, {"127.0.0.3", 0},     {"127.0.0.1", 0},
+    {"127.0.0.1", 0},           {"127.0.0.1", 0},
+    {"127.0.0.2", 40000},       {tide::testing::kPrivateCardAddress, 0},
+    {"100.100.100.100", 65535}, {"127.255.255.254", 1},
+    {"127.0.0.3", 0},           {"127.0.0.1", 0},
 };
 constexpr size_t kSenderCount = sizeof kSenders / sizeof kSenders[0];
 
 // Sets a script may name: real ones of every kind (8-bit, 16- and 32-bit, stateful,
 // multibyte, with suffixes) and names that are none.
 const char* const kSetNames[] = {
-    "UTF-8",      "UTF-16LE",     "UTF-16",  "UTF-32BE",    "wchar_t",   "char",
-    "ISO-8859-1", "WINDOWS-1252", "CP1251",  "SHIFT_JIS",   "EUC-JP",    "ISO-2022-JP",
-    "ISO-2022-KR", "GB18030",     "BIG5-HKSCS", "UTF-7",    "IBM037",    "ASCII//TRANSLIT",
-    "UTF-8//IGNORE", "UCS-2",     "UCS-4",   "TSCII",       "",          "no such set",
+    "UTF-8",         "UTF-16LE",     "UTF-16",     "UTF-32BE",  "wchar_t", "char",
+    "ISO-8859-1",    "WINDOWS-1252", "CP1251",     "SHIFT_JIS", "EUC-JP",  "ISO-2022-JP",
+    "ISO-2022-KR",   "GB18030",      "BIG5-HKSCS", "UTF-7",     "IBM037",  "ASCII//TRANSLIT",
+    "UTF-8//IGNORE", "UCS-2",        "UCS-4",      "TSCII",     "",        "no such set",
 };
 constexpr size_t kSetNameCount = sizeof kSetNames / sizeof kSetNames[0];
 
@@ -81,12 +79,13 @@ FuzzTarget* gTarget = nullptr;
 // through the host's address table.
 class ReadingScript : public emulator::ScriptObject {
 public:
-    host::Status Invoke(emulator::Host& h, host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
-                        host::HostValue*) override;
+    host::Status Invoke(emulator::Host& h, host::HostSymbol handler, int32_t argc,
+                        const host::HostValue* argv, host::HostValue*) override;
 
     bool sentinelSeen = false;
     int32_t sentinelIndex = 0;
-    bool checkSenders = true;  // remote_host must be one of `senderTexts` (an ASCII-compatible set)
+    // While the set is UTF-8: texts are valid UTF-8, remote_host one of `senderTexts`.
+    bool inUtf8 = true;
     std::set<std::string> senderTexts;
     std::set<int32_t> binaryTotals;  // data_tsize of every binary datagram of this input
     uint64_t touched = 0;
@@ -127,7 +126,11 @@ host::Status ReadingScript::OnText(emulator::Host& h, int32_t argc, const host::
         }
     }
     TIDE_FUZZ_CHECK(numbers[3] == 1, "only text datagrams reach the text handler");
-    if (checkSenders) TIDE_FUZZ_CHECK(senderTexts.count(texts[1]) == 1, "remote_host is the real sender");
+    if (inUtf8) {
+        TIDE_FUZZ_CHECK(tide::fuzzing::IsValidUtf8(texts[0].data(), texts[0].size()),
+                        "a text is valid UTF-8, whatever the datagram held");
+        TIDE_FUZZ_CHECK(senderTexts.count(texts[1]) == 1, "remote_host is the real sender");
+    }
     if (numbers[0] == kSentinelTotal && numbers[4] == sentinelIndex) sentinelSeen = true;
     return host::kOk;
 }
@@ -178,7 +181,7 @@ private:
     std::unique_ptr<tide::testing::RawSender> sentinelSender;
     std::unique_ptr<tide::testing::RawSender> resetSender;
     bool settingsChanged = false;
-    size_t valuesAtRest = 0;
+    emulator::Alive atRest;
 };
 
 bool FuzzTarget::Setup(std::string* error) {
@@ -195,7 +198,8 @@ bool FuzzTarget::Setup(std::string* error) {
             *error = std::string("cannot bind a sender to ") + from.address;
             return false;
         }
-        script->senderTexts.insert(std::string(from.address) + ":" + std::to_string(senders.back()->sourcePort));
+        script->senderTexts.insert(std::string(from.address) + ":" +
+                                   std::to_string(senders.back()->sourcePort));
     }
     sentinelSender = std::make_unique<tide::testing::RawSender>(kGroup, kPort);
     resetSender = std::make_unique<tide::testing::RawSender>(kGroup, kPort);
@@ -203,7 +207,7 @@ bool FuzzTarget::Setup(std::string* error) {
     scriptValue = host.MakeScriptObject(script);
     MakeListener();
     DeliverEverything();
-    valuesAtRest = host.alive().values;
+    atRest = host.alive();
     return true;
 }
 
@@ -255,7 +259,7 @@ void FuzzTarget::SetDirectorCode(const std::string& name) {
     calls.Set(listener, "DirectorCode", text);
     host.Release(text);
     settingsChanged = true;
-    script->checkSenders = false;
+    script->inUtf8 = false;
 }
 
 void FuzzTarget::ApplySetting(uint8_t control, const uint8_t*& bytes, size_t& length) {
@@ -293,8 +297,8 @@ void FuzzTarget::DeliverEverything() {
     tide::WriteHeader(sentinel.data(), {tide::kTypeText, script->sentinelIndex, kSentinelTotal, 0, 2, 1, 1});
     std::memcpy(sentinel.data() + tide::kHeaderBytes, zeroUnit, 2);
     sentinelSender->Send(sentinel);
-    tide::fuzzing::PumpUntil(host, [&] { return script->sentinelSeen; },
-                             "the receiver stopped delivering: a sentinel never came");
+    tide::fuzzing::PumpUntil(
+        host, [&] { return script->sentinelSeen; }, "the receiver stopped delivering: a sentinel never came");
 }
 
 void FuzzTarget::Check() {
@@ -302,7 +306,12 @@ void FuzzTarget::Check() {
         std::fprintf(stderr, "host misuse: %s\n", host.errors().front().c_str());
         std::abort();
     }
-    TIDE_FUZZ_CHECK(host.alive().values == valuesAtRest, "a delivery left a host value alive");
+    const emulator::Alive alive = host.alive();
+    TIDE_FUZZ_CHECK(
+        alive.values == atRest.values && alive.interfaceRefs == atRest.interfaceRefs &&
+            alive.hostObjects == atRest.hostObjects && alive.lockedStrings == atRest.lockedStrings &&
+            alive.memoryBlocks == atRest.memoryBlocks && alive.publishedRegions == atRest.publishedRegions,
+        "a delivery left something of the host's alive");
 }
 
 void FuzzTarget::Run(const uint8_t* data, size_t size) {
@@ -313,10 +322,11 @@ void FuzzTarget::Run(const uint8_t* data, size_t size) {
         MakeListener();
         settingsChanged = false;
     }
-    script->checkSenders = true;
+    script->inUtf8 = true;
     script->binaryTotals.clear();
     SetBufferSize(kDefaultBufferBytes);
-    Bytes reset = tide::testing::MakeDatagram({tide::kTypeBinary, kResetIndex, kResetTotal, 0, kResetTotal, 2, 1});
+    Bytes reset =
+        tide::testing::MakeDatagram({tide::kTypeBinary, kResetIndex, kResetTotal, 0, kResetTotal, 2, 1});
     reset.resize(tide::kHeaderBytes + kResetTotal);
     resetSender->Send(reset);
 
@@ -329,7 +339,8 @@ void FuzzTarget::Run(const uint8_t* data, size_t size) {
             const uint8_t* bytes = record + 1;
             size_t length = static_cast<size_t>(next - bytes);
             ApplySetting(control, bytes, length);
-            if (length >= tide::kHeaderBytes && tide::ReadField(bytes, tide::kDataTypeOffset) == tide::kTypeBinary)
+            if (length >= tide::kHeaderBytes &&
+                tide::ReadField(bytes, tide::kDataTypeOffset) == tide::kTypeBinary)
                 script->binaryTotals.insert(tide::ReadField(bytes, tide::kDataTsizeOffset));
             Send(control & 7, bytes, length, (control & 0x20) != 0);
         }
@@ -344,7 +355,9 @@ void FuzzTarget::Run(const uint8_t* data, size_t size) {
 // Allocations past 64 MiB fail here, as they would in a host short of memory: messages
 // and BufferSize values larger than that take the path of a buffer that cannot be had,
 // and an input does not spend its time on AddressSanitizer's bookkeeping of gigabytes.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=64"; }
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=64";
+}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::string error;

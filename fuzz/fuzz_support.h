@@ -1,11 +1,14 @@
 // What the fuzz targets share: a check that stops the run with a reason (libFuzzer then
-// keeps the input), where the modules are, and notifying the emulated host until a
-// delivery has come. Fuzz targets run on one thread, the host's, besides the receiver's.
+// keeps the input), where the modules are, notifying the emulated host until a delivery
+// has come, and judging UTF-8 output. Fuzz targets run on one thread, the host's, besides the receiver's.
 #pragma once
+
+#include <iconv.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -13,12 +16,12 @@
 
 // A property of the code under test that must hold whatever the input; anything else is
 // a fault, reported as a crash so that libFuzzer saves the input that caused it.
-#define TIDE_FUZZ_CHECK(condition, reason)                                        \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
+#define TIDE_FUZZ_CHECK(condition, reason)                                          \
+    do {                                                                            \
+        if (!(condition)) {                                                         \
             std::fprintf(stderr, "%s:%d: fault: %s\n", __FILE__, __LINE__, reason); \
-            std::abort();                                                         \
-        }                                                                         \
+            std::abort();                                                           \
+        }                                                                           \
     } while (0)
 
 namespace tide::fuzzing {
@@ -41,6 +44,45 @@ void PumpUntil(emulator::Host& host, Done done, const char* reason) {
         std::this_thread::yield();
         TIDE_FUZZ_CHECK(std::chrono::steady_clock::now() < deadline, reason);
     }
+}
+
+// Valid UTF-8 without zero bytes, as the C library judges it.
+inline bool IsValidUtf8(const char* bytes, size_t size) {
+    if (std::memchr(bytes, 0, size)) return false;
+    iconv_t check = iconv_open("UTF-32LE", "UTF-8");
+    if (check == reinterpret_cast<iconv_t>(-1)) return false;
+    char* in = const_cast<char*>(bytes);
+    size_t inLeft = size;
+    std::string out(size * 4 + 4, '\0');
+    char* cursor = out.data();
+    size_t outLeft = out.size();
+    const bool valid = iconv(check, &in, &inLeft, &cursor, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(check);
+    return valid && inLeft == 0;
+}
+
+// Well-formed UTF-8 in the original, wider sense (sequences of up to six bytes), which
+// the C library also writes for code points past U+10FFFF that it lets through. A byte
+// a conversion did not write shows up as a sequence that is not well-formed.
+inline bool IsWellFormedUtf8(const uint8_t* bytes, size_t size) {
+    size_t at = 0;
+    while (at < size) {
+        const uint8_t lead = bytes[at];
+        const size_t length = lead < 0x80   ? 1
+                              : lead < 0xC0 ? 0
+                              : lead < 0xE0 ? 2
+                              : lead < 0xF0 ? 3
+                              : lead < 0xF8 ? 4
+                              : lead < 0xFC ? 5
+                              : lead < 0xFE ? 6
+                                            : 0;
+        if (length == 0 || at + length > size) return false;
+        for (size_t i = 1; i < length; ++i) {
+            if ((bytes[at + i] & 0xC0) != 0x80) return false;
+        }
+        at += length;
+    }
+    return true;
 }
 
 }  // namespace tide::fuzzing

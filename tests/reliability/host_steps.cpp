@@ -75,7 +75,8 @@ public:
     bool Run(const std::vector<std::string>& words);
 
 private:
-    int32_t SpeakerCall(const std::string& name, std::string_view member, std::initializer_list<host::HostValue> args);
+    int32_t SpeakerCall(const std::string& name, std::string_view member,
+                        std::initializer_list<host::HostValue> args);
 
     emulator::Host& host_;
     emulator::Module& listen_;
@@ -174,7 +175,8 @@ bool ConfigureHostNetwork(const char* address, const char* link) {
     return true;
 }
 
-void RunHostSteps(emulator::Host& host, emulator::Module& listen, emulator::Module& speak, const char* steps) {
+void RunHostSteps(emulator::Host& host, emulator::Module& listen, emulator::Module& speak,
+                  const char* steps) {
     HostSteps runner(host, listen, speak);
     for (const std::string& step : Split(steps, ';')) {
         const std::vector<std::string> words = Split(step, ' ');

@@ -38,8 +38,8 @@ std::string Output(const std::string& command) {
     FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
     if (!pipe) return text;
     char chunk[512];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
+    for (size_t n = fread(chunk, 1, sizeof chunk, pipe); n > 0; n = fread(chunk, 1, sizeof chunk, pipe))
+        text.append(chunk, n);
     pclose(pipe);
     return text;
 }
@@ -124,13 +124,13 @@ int Lan::AddHost(const std::string& address, const std::string& steps) {
     char signal = 0;
     const bool unshared = read(ready[0], &signal, 1) == 1;
     close(ready[0]);
-    const bool linked = unshared &&
-                        Run("ip link add " + host.port + " type veth peer name " + link) &&
+    const bool linked = unshared && Run("ip link add " + host.port + " type veth peer name " + link) &&
                         Run("ip link set " + host.port + " master " + bridge_) &&
                         Run("ip link set " + host.port + " up") &&
                         Run("ip link set " + link + " netns " + std::to_string(pid));
     if (linked) signal = 'g';
-    if (!linked || write(go[1], &signal, 1) != 1) error_ = "cannot connect host " + address + " to the bridge";
+    if (!linked || write(go[1], &signal, 1) != 1)
+        error_ = "cannot connect host " + address + " to the bridge";
     close(go[1]);
     return linked ? number : -1;
 }
@@ -178,8 +178,8 @@ bool Lan::LearnedMember(int host, const std::string& group) {
     const auto deadline = std::chrono::steady_clock::now() + kLearnWait;
     while (!ListsMember(host, group)) {
         if (std::chrono::steady_clock::now() > deadline) {
-            error_ = "the bridge never learned that host " + std::to_string(host) + " joined " + group + ":\n" +
-                     Output("bridge mdb show dev " + bridge_);
+            error_ = "the bridge never learned that host " + std::to_string(host) + " joined " + group +
+                     ":\n" + Output("bridge mdb show dev " + bridge_);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -56,8 +56,8 @@ protected:
 
 TEST_F(MultiHostTest, BothReceiversGetEveryTextAndAFileOfThreeFragments) {
     const std::string texts = "one,two,h\xC3\xA9llo,\xE2\x82\xAC\xF0\x9F\x98\x80,five";
-    const std::string receive = std::string("open ") + kGroup + "; start; tell joined; texts " + texts +
-                                "; file " + kFileBytes;
+    const std::string receive =
+        std::string("open ") + kGroup + "; start; tell joined; texts " + texts + "; file " + kFileBytes;
     const int first = Host(kFirstAddress, receive);
     const int second = Host(kSecondAddress, receive);
     std::string send = std::string("speaker s ") + kGroup + "; await go";
@@ -71,7 +71,8 @@ TEST_F(MultiHostTest, BothReceiversGetEveryTextAndAFileOfThreeFragments) {
 }
 
 TEST_F(MultiHostTest, RemoteHostIsTheSendingHostsAddressAndPort) {
-    const std::string receive = std::string("open ") + kGroup + "; start; tell joined; texts a,b; senders; tell done";
+    const std::string receive =
+        std::string("open ") + kGroup + "; start; tell joined; texts a,b; senders; tell done";
     const int first = Host(kFirstAddress, receive);
     const int second = Host(kSecondAddress, receive);
     // Two sending objects on one host: one address, two ports.
@@ -94,11 +95,14 @@ TEST_F(MultiHostTest, RemoteHostIsTheSendingHostsAddressAndPort) {
 TEST_F(MultiHostTest, AReceiverThatClosesGetsNothingMoreWhileTheOtherGoesOn) {
     // A closed receiver reads nothing, so what the group sent meanwhile would wait in its
     // socket: when it opens again, the first text it gets must be one sent after that.
-    const int first = Host(kFirstAddress, std::string("open ") + kGroup +
-                                              "; start; tell joined; texts before; close; tell closed; await reopen; "
-                                              "open " + kGroup + "; tell rejoined; texts fence");
-    const int second = Host(kSecondAddress, std::string("open ") + kGroup +
-                                                "; start; tell joined; texts before,after; tell got-after; texts fence");
+    const int first =
+        Host(kFirstAddress, std::string("open ") + kGroup +
+                                "; start; tell joined; texts before; close; tell closed; await reopen; "
+                                "open " +
+                                kGroup + "; tell rejoined; texts fence");
+    const int second =
+        Host(kSecondAddress, std::string("open ") + kGroup +
+                                 "; start; tell joined; texts before,after; tell got-after; texts fence");
     const int sender = Host(kSenderAddress, std::string("speaker s ") + kGroup +
                                                 "; await before; say s before; await after; say s after"
                                                 "; await fence; say s fence");
@@ -115,11 +119,14 @@ TEST_F(MultiHostTest, AReceiverThatClosesGetsNothingMoreWhileTheOtherGoesOn) {
 }
 
 TEST_F(MultiHostTest, AReceiverJoinedToAnotherGroupGetsNothing) {
-    const int first = Host(kFirstAddress, std::string("open ") + kGroup + "; start; tell joined; texts x,y; file 30000");
+    const int first =
+        Host(kFirstAddress, std::string("open ") + kGroup + "; start; tell joined; texts x,y; file 30000");
     // Its first text is the one sent to its own group after all the others.
-    const int second = Host(kSecondAddress, std::string("open ") + kOtherGroup + "; start; tell joined; texts fence");
-    const int sender = Host(kSenderAddress, std::string("speaker s ") + kGroup + "; speaker other " + kOtherGroup +
-                                                "; await go; say s x; say s y; send-file s 30000; say other fence");
+    const int second =
+        Host(kSecondAddress, std::string("open ") + kOtherGroup + "; start; tell joined; texts fence");
+    const int sender =
+        Host(kSenderAddress, std::string("speaker s ") + kGroup + "; speaker other " + kOtherGroup +
+                                 "; await go; say s x; say s y; send-file s 30000; say other fence");
     AwaitMembers({{first, kGroup}, {second, kOtherGroup}});
     EXPECT_FALSE(lan.ListsMember(second, kGroup)) << "the second receiver never joined the first group";
     lan.Tell(sender, "go");

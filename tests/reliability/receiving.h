@@ -40,11 +40,13 @@ struct ReceivedBinary {
 
 class RecordingScript : public emulator::ScriptObject {
 public:
-    host::Status Invoke(emulator::Host& host, host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
-                        host::HostValue*) override {
+    host::Status Invoke(emulator::Host& host, host::HostSymbol handler, int32_t argc,
+                        const host::HostValue* argv, host::HostValue*) override {
         const std::string& name = host.SymbolName(handler);
         if (name == "onText" && argc == 2) {
-            auto item = [&](const char* key) { return host.PropOf(argv[1], key).value_or(host::HostValue{}); };
+            auto item = [&](const char* key) {
+                return host.PropOf(argv[1], key).value_or(host::HostValue{});
+            };
             ReceivedText text;
             text.data = host.StringOf(item("data")).value_or("<none>");
             text.remoteHost = host.StringOf(item("remote_host")).value_or("<none>");
@@ -60,9 +62,10 @@ public:
             const int32_t number = host.IntegerOf(argv[1]).value_or(0);
             binary.length = host.IntegerOf(argv[2]).value_or(-1);
             void* base = nullptr;
-            binary.readable = binary.length >= 0 &&
-                              host.addressTable()->Resolve(static_cast<uint32_t>(number),
-                                                           static_cast<uint32_t>(binary.length), &base) == host::kOk;
+            binary.readable =
+                binary.length >= 0 &&
+                host.addressTable()->Resolve(static_cast<uint32_t>(number),
+                                             static_cast<uint32_t>(binary.length), &base) == host::kOk;
             if (binary.readable && base) {
                 const auto* bytes = static_cast<const uint8_t*>(base);
                 binary.bytes.assign(bytes, bytes + binary.length);
