@@ -53,8 +53,10 @@ for round in $(seq "$ROUNDS"); do
         sent=$(iperf -c 239.255.63.4 -u -p 46304 -l 20512 -b 100G -t 3 -T 1 2>&1 | awk '/Sent [0-9]+ datagrams/ {print $(NF-1)}')
         sleep 1
         kill "$server" 2>/dev/null; wait "$server" 2>/dev/null
-        # "... 3162/133368 (2.4%)" on the server's line for the whole run.
-        read -r lost total < <(awk -F'[ /()%]+' '/Lost\/Total/ {next} /datagrams|[0-9]+\/[0-9]+ \(/ {for (i=1;i<=NF;i++) if ($i ~ /^[0-9]+$/ && $(i+1) ~ /^[0-9]+$/) {l=$i; t=$(i+1)}} END {print l+0, t+0}' "$RAW.iperf")
+        # The server's report ends "... 3162/133368 (2.4%)": lost/total for the whole run.
+        read -r lost total < <(grep -oE '[0-9]+/ *[0-9]+ +\(' "$RAW.iperf" | tail -1 | tr -d '(' | tr '/' ' ')
+        lost=${lost:-0}
+        total=${total:-0}
         emit iperf-sent "$(awk -v n="${sent:-0}" 'BEGIN {printf "%.1f", n / 3}')" datagrams/s
         emit iperf-received "$(awk -v n="$total" -v l="$lost" 'BEGIN {printf "%.1f", (n - l) / 3}')" datagrams/s
         emit iperf-loss "$(awk -v n="$total" -v l="$lost" 'BEGIN {printf "%.2f", n ? 100 * l / n : 0}')" "%"
