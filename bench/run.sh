@@ -87,7 +87,7 @@ sort -k1,1 -k2,2g "$RAW" | awk '
         }
     }' > "$RAW.medians"
 awk '
-    { m[$1] = $2; u[$1] = $3 " " $4 " " $5; rows[++n] = $1 }
+    { m[$1] = $2; u[$1] = $3; for (f = 4; f <= NF; f++) u[$1] = u[$1] " " $f; rows[++n] = $1 }
     function ratio(row, base, scale) { return (base in m && m[base] > 0) ? sprintf("%.3f x %s", m[row] * scale / m[base], base) : "" }
     END {
         print "row,median,unit,ratio,baseline" > CSV
