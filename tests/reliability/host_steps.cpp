@@ -5,13 +5,15 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/script_calls.h"
@@ -22,6 +24,7 @@ namespace tide::testing {
 namespace {
 
 constexpr int kTestSilenceMilliseconds = 60000;
+constexpr auto kLinkWait = std::chrono::seconds(30);
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -165,6 +168,16 @@ bool HostSteps::Run(const std::vector<std::string>& words) {
 
 }  // namespace
 
+bool LinkIsOn(const std::string& device) {
+    // Not /sys/class/net: it shows the links of the namespace it was mounted in.
+    FILE* pipe = popen(("ip -o link show dev " + device + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return false;
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    pclose(pipe);
+    return read && std::strstr(line, " state UP ") != nullptr;
+}
+
 bool ConfigureHostNetwork(const char* address, const char* link) {
     const std::string device(link);
     for (const std::string& command :
@@ -172,12 +185,26 @@ bool ConfigureHostNetwork(const char* address, const char* link) {
           "ip link set " + device + " up", "ip route add 224.0.0.0/4 dev " + device}) {
         if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) return false;
     }
+    // The system switches a link on a while after it has been set up (under load, a
+    // second or more); until then whatever is sent on it, an IGMP report too, is lost.
+    const auto deadline = std::chrono::steady_clock::now() + kLinkWait;
+    while (!LinkIsOn(device)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     return true;
 }
 
 void RunHostSteps(emulator::Host& host, emulator::Module& listen, emulator::Module& speak,
                   const char* steps) {
     HostSteps runner(host, listen, speak);
+    // The test answers once the bridge's end of the link is on too, so that the first
+    // IGMP report is not lost there.
+    TellTest("ready");
+    if (!AwaitTest("steps")) {
+        ADD_FAILURE() << "the test never let the steps begin";
+        return;
+    }
     for (const std::string& step : Split(steps, ';')) {
         const std::vector<std::string> words = Split(step, ' ');
         if (words.empty()) continue;

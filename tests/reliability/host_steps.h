@@ -10,10 +10,13 @@
 //   say NAME TEXT       NAME sends TEXT
 //   send-file NAME N    NAME sends a file of N pattern bytes
 //   tell WORD | await WORD    a line to the test | wait for one from it
+// A host says "ready" to the test once its link is on, and begins its steps when the test
+// answers "steps".
 // Runs on the host process's main thread, inside a test of that process.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "emulator/host.h"
 #include "emulator/module.h"
@@ -29,11 +32,17 @@ constexpr int kHostToTestFd = 100;
 constexpr int kTestToHostFd = 101;
 constexpr uint16_t kLanPort = 46000;
 
+// Whether the system has switched `device` of this network namespace on ("state UP"):
+// until it has, whatever is sent on the link is lost.
+bool LinkIsOn(const std::string& device);
+
 // Brings the host's link and loopback up, with its address and the multicast route on
-// the link. False when `ip` failed.
+// the link, and waits until the system has switched the link on. False when `ip` failed
+// or the link never came on.
 bool ConfigureHostNetwork(const char* address, const char* link);
 
-// Runs the steps; failures are reported as test failures of the calling test.
+// Tells the test "ready", waits for "steps", then runs the steps; failures are reported
+// as test failures of the calling test.
 void RunHostSteps(emulator::Host& host, emulator::Module& listen, emulator::Module& speak, const char* steps);
 
 }  // namespace tide::testing

@@ -168,6 +168,22 @@ bool Lan::Await(int host, const std::string& word) {
     return false;
 }
 
+bool Lan::AwaitReady(int host) {
+    if (!Await(host, "ready")) return false;
+    const auto deadline = std::chrono::steady_clock::now() + kLearnWait;
+    for (;;) {
+        if (LinkIsOn(hosts_[host].port)) {
+            Tell(host, "steps");
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            error_ = "the bridge's end of host " + std::to_string(host) + "'s link never came on";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 bool Lan::ListsMember(int host, const std::string& group) {
     const std::string table = Output("bridge mdb show dev " + bridge_);
     const std::string port = "port " + hosts_[host].port + " grp " + group;

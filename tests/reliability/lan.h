@@ -28,6 +28,10 @@ public:
     // its number, or -1 (and error()) when it could not be started.
     int AddHost(const std::string& address, const std::string& steps);
 
+    // Waits until a host has said "ready" and the bridge's end of its link is on too, then
+    // lets the host begin its steps.
+    bool AwaitReady(int host);
+
     // Sends `word` to a host's "await" step.
     void Tell(int host, const std::string& word);
     // Waits for a host's "tell" step to send `word`; the lines it sent before are kept in

@@ -40,6 +40,9 @@ protected:
     int Host(const char* address, const std::string& steps) {
         const int host = lan.AddHost(address, steps);
         EXPECT_GE(host, 0) << lan.error();
+        if (host >= 0) {
+            EXPECT_TRUE(lan.AwaitReady(host)) << lan.error();
+        }
         return host;
     }
     // The receivers say they joined, and the bridge has seen their IGMP reports.
