@@ -14,31 +14,16 @@ seconds, or until N deliveries (text datagrams and binary messages) have come.
   --out PREFIX     where binary messages go
   --help           this text]]
 
-local function fail(message)
-  io.stderr:write("listen.lua: ", message, "\n\n", usage, "\n")
-  os.exit(2)
-end
-local function number(text) return tonumber(text) end
-local function integer(text) return math.tointeger(tonumber(text)) end
-local function port(text)
-  local n = integer(text)
-  return n and n >= 0 and n <= 65535 and n or nil
-end
-local function text(t) return t end
--- The value after option arg[i], converted; a missing or malformed one ends the script.
-local i = 1
-local function value(convert)
-  local option = arg[i]
-  i = i + 1
-  local converted = arg[i] and convert(arg[i])
-  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
-  return converted
-end
+package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
+local options = require("options")
+local cli = options.reader("listen.lua", usage)
+local fail, value = cli.fail, cli.value
+local number, integer, port, text = options.number, options.integer, options.port, options.text
 
 local group, port_number, out = "239.255.0.1", 7001, "message"
 local seconds, limit
-while i <= #arg do
-  local word = arg[i]
+while cli.i <= #arg do
+  local word = arg[cli.i]
   if word == "--help" or word == "-h" then print(usage) os.exit(0)
   elseif word == "--group" then group = value(text)
   elseif word == "--port" then port_number = value(port)
@@ -46,7 +31,7 @@ while i <= #arg do
   elseif word == "--messages" then limit = value(integer)
   elseif word == "--out" then out = value(text)
   else fail("unknown argument " .. word) end
-  i = i + 1
+  cli.i = cli.i + 1
 end
 
 local counts = {texts = 0, binaries = 0}

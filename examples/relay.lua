@@ -14,36 +14,16 @@ until N messages have been forwarded.
   --messages N       stop after N messages
   --help             this text]]
 
-local function fail(message)
-  io.stderr:write("relay.lua: ", message, "\n\n", usage, "\n")
-  os.exit(2)
-end
-local function number(text) return tonumber(text) end
-local function integer(text) return math.tointeger(tonumber(text)) end
-local function port(text)
-  local n = integer(text)
-  return n and n >= 0 and n <= 65535 and n or nil
-end
-local function text(t) return t end
--- The value after option arg[i], converted; a missing or malformed one ends the script.
-local i = 1
-local function value(convert)
-  local option = arg[i]
-  i = i + 1
-  local converted = arg[i] and convert(arg[i])
-  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
-  return converted
-end
-local function place(t)
-  local group, number = t:match("^([^:]+):(%d+)$")
-  local checked = port(number or "")
-  return checked and {group = group, port = checked} or nil
-end
+package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
+local options = require("options")
+local cli = options.reader("relay.lua", usage)
+local fail, value = cli.fail, cli.value
+local number, integer, place = options.number, options.integer, options.place
 
 local from, to, seconds, limit
 local repeats = 1
-while i <= #arg do
-  local word = arg[i]
+while cli.i <= #arg do
+  local word = arg[cli.i]
   if word == "--help" or word == "-h" then print(usage) os.exit(0)
   elseif word == "--from" then from = value(place)
   elseif word == "--to" then to = value(place)
@@ -51,7 +31,7 @@ while i <= #arg do
   elseif word == "--seconds" then seconds = value(number)
   elseif word == "--messages" then limit = value(integer)
   else fail("unknown argument " .. word) end
-  i = i + 1
+  cli.i = cli.i + 1
 end
 if not from or not to then fail("both --from and --to are needed") end
 

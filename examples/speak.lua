@@ -12,42 +12,27 @@ file's bytes), in the order given, to the group (default 239.255.0.1:7001).
   --help           this text
 Exits 1 when a file cannot be read.]]
 
-local function fail(message)
-  io.stderr:write("speak.lua: ", message, "\n\n", usage, "\n")
-  os.exit(2)
-end
-local function number(text) return tonumber(text) end
-local function integer(text) return math.tointeger(tonumber(text)) end
-local function port(text)
-  local n = integer(text)
-  return n and n >= 0 and n <= 65535 and n or nil
-end
-local function text(t) return t end
--- The value after option arg[i], converted; a missing or malformed one ends the script.
-local i = 1
-local function value(convert)
-  local option = arg[i]
-  i = i + 1
-  local converted = arg[i] and convert(arg[i])
-  if converted == nil then fail(option .. " needs a value, got " .. tostring(arg[i])) end
-  return converted
-end
+package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
+local options = require("options")
+local cli = options.reader("speak.lua", usage)
+local fail, value = cli.fail, cli.value
+local integer, port, text = options.integer, options.port, options.text
 
 local group, port_number, repeats = "239.255.0.1", 7001, 1
 local messages = {}
-while i <= #arg do
-  local word = arg[i]
+while cli.i <= #arg do
+  local word = arg[cli.i]
   if word == "--help" or word == "-h" then print(usage) os.exit(0)
   elseif word == "--group" then group = value(text)
   elseif word == "--port" then port_number = value(port)
   elseif word == "--repeat" then repeats = value(integer)
   elseif word == "--file" then messages[#messages + 1] = {file = value(text)}
   elseif word == "--" then
-    for k = i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
+    for k = cli.i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
     break
   elseif word:sub(1, 2) == "--" then fail("unknown option " .. word)
   else messages[#messages + 1] = {text = word} end
-  i = i + 1
+  cli.i = cli.i + 1
 end
 if #messages == 0 then fail("nothing to send") end
 if repeats < 0 then fail("--repeat needs a count of 0 or more") end
