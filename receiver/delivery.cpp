@@ -182,7 +182,7 @@ void DeliverOne(ScriptObject& object) {
             DeliverBinary(object, *block, header);
         }
     }
-    block.reset();
+    listener->Recycle(std::move(block));
     self->Release();
 }
 

@@ -123,9 +123,28 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
     return block;
 }
 
+void GroupListener::Recycle(std::unique_ptr<ReceiveBlock> block) {
+    if (!block) return;
+    std::lock_guard<std::mutex> guard(queueLock);
+    if (spareBlocks.size() >= kSpareBlocks) return;  // freed on the way out
+    try {
+        spareBlocks.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+        // Kept or freed makes no difference to anyone but the allocator.
+    }
+}
+
 size_t GroupListener::QueuedBlocks() {
     std::lock_guard<std::mutex> guard(queueLock);
     return queue.size();
+}
+
+std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
+    std::lock_guard<std::mutex> guard(queueLock);
+    if (spareBlocks.empty()) return nullptr;
+    std::unique_ptr<ReceiveBlock> block = std::move(spareBlocks.back());
+    spareBlocks.pop_back();
+    return block;
 }
 
 void GroupListener::ReceiveLoop() {
@@ -136,7 +155,8 @@ void GroupListener::ReceiveLoop() {
             continue;
         }
         if (!currentBlock) {
-            currentBlock.reset(new (std::nothrow) ReceiveBlock);
+            currentBlock = TakeSpare();
+            if (!currentBlock) currentBlock.reset(new (std::nothrow) ReceiveBlock);
             if (!currentBlock) {
                 std::this_thread::sleep_for(kIdlePause);
                 continue;

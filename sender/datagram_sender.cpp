@@ -2,6 +2,7 @@
 #include "sender/datagram_sender.h"
 
 #include <netinet/in.h>
+#include <sys/uio.h>
 
 #include <cstring>
 
@@ -74,21 +75,23 @@ void DatagramSender::BeginMessage(int32_t dataType, int32_t bytes) {
 void DatagramSender::SendFragments(const uint8_t* message, int32_t bytes, int32_t repeat) {
     if (repeat <= 0) return;
     const int32_t fragments = FragmentCount(bytes);
-    uint8_t* payload = area + kPayloadOffset;
+    // header | the fragment, read in place | zero rest of the payload, terminator, padding
+    iovec parts[3];
+    parts[0].iov_base = area;
+    parts[0].iov_len = kPayloadOffset;
     int32_t offset = 0;
     for (int32_t tindex = 1; tindex <= fragments; ++tindex) {
         const int32_t length = bytes - offset < kFragmentBytes ? bytes - offset : kFragmentBytes;
         WriteField(area, kDataOffsetOffset, offset);
         WriteField(area, kTindexOffset, tindex);
         WriteField(area, kDataSizeOffset, length);
-        if (length > 0) std::memcpy(payload, message + offset, static_cast<size_t>(length));
-        if (dirtyPayloadBytes > length) {
-            std::memset(payload + length, 0, static_cast<size_t>(dirtyPayloadBytes - length));
-        }
-        dirtyPayloadBytes = length;
+        parts[1].iov_base = const_cast<uint8_t*>(message + offset);
+        parts[1].iov_len = static_cast<size_t>(length);
+        parts[2].iov_base = area + kPayloadOffset + length;
+        parts[2].iov_len = static_cast<size_t>(kDatagramBytes - kPayloadOffset - length);
         // Send results are not looked at: a lost datagram is as lost as one the network
         // drops, and the next one goes out regardless.
-        for (int32_t copy = 0; copy < repeat; ++copy) sendSocket.send(area, kDatagramBytes, destination);
+        for (int32_t copy = 0; copy < repeat; ++copy) sendSocket.send(parts, 3, destination);
         offset += length;
     }
 }

@@ -1,6 +1,10 @@
 // DatagramSender: cuts a text or a block of bytes into fragments and sends each, in one
 // reused 20512-byte datagram, a chosen number of times to a group and port. One per
 // sending script object, called on the host's thread only; it has no thread and no lock.
+// A fragment's bytes are not copied into the datagram area: each datagram goes out
+// gathered from the area's header, the fragment where it lies in the message, and the
+// area's zero payload tail with its terminator, so the wire carries the same 20512 bytes
+// with one copy fewer.
 #pragma once
 
 #include <ace/INET_Addr.h>
@@ -45,10 +49,8 @@ private:
     ACE_INET_Addr destination;
     ACE_INET_Addr localAddress;
     ACE_SOCK_Dgram sendSocket;
-    // Payload bytes from kPayloadOffset on that may still hold an earlier fragment's data;
-    // cleared before a shorter fragment leaves so no message carries another one's bytes.
-    int32_t dirtyPayloadBytes = 0;
-    // Every datagram is built here; its `index` field is the message counter itself.
+    // Every datagram is built here; its `index` field is the message counter itself. The
+    // payload is never written and stays zero, so no datagram carries an earlier one's bytes.
     uint8_t area[kDatagramBytes] = {};
 };
 

@@ -87,6 +87,29 @@ TEST_F(ListenerOnTheGroup, QueuesDatagramsInArrivalOrderWithSenderAddressAndRece
     EXPECT_FALSE(listener.TakeFront());
 }
 
+TEST_F(ListenerOnTheGroup, ARecycledBlockIsFilledAgainWithTheNewDatagramsLength) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    sender.Send(Marked(kDatagramBytes, 1));
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    std::unique_ptr<ReceiveBlock> first = listener.TakeFront();
+    const ReceiveBlock* recycled = first.get();
+    listener.Recycle(std::move(first));
+    // The receive thread may hold a fresh block already; the one after it is the spare.
+    sender.Send(Marked(100, 2));
+    sender.Send(Marked(100, 3));
+    ASSERT_TRUE(WaitForQueued(listener, 2));
+    bool reused = false;
+    for (uint8_t mark = 2; mark <= 3; ++mark) {
+        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        EXPECT_EQ(block->datagram[0], mark);
+        EXPECT_EQ(block->length, 100);
+        reused = reused || block.get() == recycled;
+    }
+    EXPECT_TRUE(reused);
+    listener.Recycle(nullptr);
+}
+
 TEST_F(ListenerOnTheGroup, StartBeforeJoinReceivesOnceJoined) {
     listener.Start();
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
