@@ -5,7 +5,9 @@
 // lock is not held here: the block is ours once taken, so a handler may stop, start or
 // close its own receiver. Host's thread only.
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "framework/text_converter.h"
 #include "receiver/datagram.h"
@@ -79,22 +81,36 @@ void TerminatePayloadText(ReceiveBlock& block) {
     block.datagram[at + 1] = 0;
 }
 
+// The receiver's two converters, made on first use and opened again only when the host's
+// set has changed since the last delivery; null when there is no memory for them.
+DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) {
+    if (!receiver.converters) {
+        receiver.converters.reset(new (std::nothrow) DeliveryConverters);
+        if (!receiver.converters) return nullptr;
+        receiver.converters->text.SetFromName("UTF-16LE");
+        receiver.converters->sender.SetFromName("wchar_t");
+    } else if (std::strcmp(receiver.converters->text.toName(), hostSet) == 0) {
+        return receiver.converters.get();
+    }
+    for (TextConverter* converter : {&receiver.converters->text, &receiver.converters->sender}) {
+        converter->SetToName(hostSet);
+        converter->Reopen();
+    }
+    return receiver.converters.get();
+}
+
 void DeliverText(ScriptObject& object, ReceiveBlock& block, const DatagramHeader& header) {
     ReceiverState& receiver = Receiver(object);
     if (!CanCall(receiver, receiver.textHandler)) return;
     MoaUtils& utils = object.utils();
 
     TerminatePayloadText(block);
+    DeliveryConverters* converters = ConvertersFor(receiver, object.directorCode());
+    if (!converters) return;
+    TextConverter& data = converters->text;
+    TextConverter& remoteHost = converters->sender;
     const uint8_t* text = block.datagram + kPayloadOffset;
-    TextConverter data;
-    data.SetFromName("UTF-16LE");
-    data.SetToName(object.directorCode());
-    data.Reopen();
     data.Convert(Utf16TextBytes(text), text);
-    TextConverter remoteHost;
-    remoteHost.SetFromName("wchar_t");
-    remoteHost.SetToName(object.directorCode());
-    remoteHost.Reopen();
     remoteHost.Convert(WideTextBytes(receiver.senderText), receiver.senderText);
 
     host::HostValue argv[2] = {receiver.scriptObject, {}};
@@ -113,6 +129,8 @@ void DeliverText(ScriptObject& object, ReceiveBlock& block, const DatagramHeader
     utils.InvokeHandler(receiver.textHandler, 2, argv, &result);
     utils.ReleaseValue(&result);
     utils.ReleaseValue(&argv[1]);
+    data.FreeOutput();
+    remoteHost.FreeOutput();
 }
 
 void DeliverBinary(ScriptObject& object, const ReceiveBlock& block, const DatagramHeader& header) {

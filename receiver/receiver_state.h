@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "framework/text_converter.h"
 
 #include "framework/object_state.h"
 #include "host/notification.h"
@@ -17,6 +20,16 @@ constexpr int32_t kDefaultBufferBytes = 102400;
 // "255.255.255.255:65535" and its terminator.
 constexpr int kSenderTextUnits = 22;
 
+// The two conversions of every text delivery, from the wire's UTF-16LE and from the
+// sender's wide address text to the host's set. They stay open from one delivery to the
+// next, for as long as the host's set stays the same: opening a conversion costs more
+// than the rest of a short text's delivery. A conversion leaves its handle in the initial
+// state, so a kept converter converts exactly as a fresh one would.
+struct DeliveryConverters {
+    TextConverter text;
+    TextConverter sender;
+};
+
 struct ReceiverState {
     host::NotificationService* notificationService;  // counted; null when the host has none
     host::NotificationClient* notificationClient;    // counted; the object's own client
@@ -28,6 +41,7 @@ struct ReceiverState {
     Reassembly reassembly;                            // buffer, size, counters
     uint32_t bufferHandle;                            // the buffer's number for scripts (0: none)
     uint32_t publishedGeneration;                     // which buffer bufferHandle stands for
+    std::unique_ptr<DeliveryConverters> converters;   // made at the first text delivered
 };
 
 // A Tidelisten object's instance variables.

@@ -159,6 +159,25 @@ TEST_F(DeliveryTest, EachNotificationDeliversOneDatagramInArrivalOrder) {
     EXPECT_EQ(texts[0].items["data"] + texts[1].items["data"] + texts[2].items["data"], "123");
 }
 
+TEST_F(DeliveryTest, EachTextIsConvertedToTheSetTheObjectHasWhenItArrives) {
+    RawSender peer(kGroup, kPort);
+    // U+65E5 U+672C and the zero unit, as UTF-16LE.
+    const Bytes units = {0xE5, 0x65, 0x2C, 0x67, 0, 0};
+    const std::string japanese = "\x1B$BF|K\\\x1B(B";  // a stateful set: shifts in and out
+    const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC";
+    const char* sets[] = {"ISO-2022-JP", "ISO-2022-JP", "UTF-8", "ISO-2022-JP"};
+    for (int32_t index = 1; index <= 4; ++index) {
+        Set(listener, "DirectorCode", String(sets[index - 1]));
+        peer.Send(MakeDatagram({kTypeText, index, 6, 0, 6, 1, 1}, units));
+        ASSERT_TRUE(PumpTexts(static_cast<size_t>(index)));
+    }
+    EXPECT_EQ(texts[0].items["data"], japanese);
+    EXPECT_EQ(texts[1].items["data"], japanese) << "the second text shifts in again, as the first did";
+    EXPECT_EQ(texts[2].items["data"], utf8);
+    EXPECT_EQ(texts[3].items["data"], japanese);
+    EXPECT_TRUE(std::regex_match(texts[3].items["remote_host"], std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")));
+}
+
 TEST_F(DeliveryTest, ALongTextArrivesAsTwoDatagramsTheSecondEmpty) {
     host::HostValue speaker = NewSpeaker();
     Call(speaker, "Open", {Integer(kPort), String(kGroup)});
