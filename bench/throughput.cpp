@@ -3,9 +3,12 @@
 // receiver gets of a full-speed burst. Run inside a private network (./tide bench).
 //
 //   tide_throughput send-raw|send-raw-block|send-sender|send-plugin DATAGRAMS
-//   tide_throughput receive-raw|receive-listener DATAGRAMS
+//   tide_throughput receive-raw|receive-listener|receive-listener-warm DATAGRAMS
 //   tide_throughput idle-listener SECONDS
 //   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
+//   tide_throughput send-message BYTES GROUP PORT     (one binary message at full speed;
+//                                                      prints when it began, monotonic seconds)
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -169,6 +172,23 @@ Received ReceiveListener(long datagrams) {
     return {static_cast<double>(queued), queued / burst};
 }
 
+// The same, with memory for every block the burst needs faulted in and handed back to
+// the allocator beforehand, kept by it, and shared by all threads: what the listener
+// receives when fresh memory costs nothing, which tells how much of its loss is the
+// system's price for new pages.
+Received ReceiveListenerWarm(long datagrams) {
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_TRIM_THRESHOLD, INT32_MAX);
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    std::vector<ReceiveBlock*> blocks(static_cast<size_t>(datagrams) + 64);
+    for (ReceiveBlock*& block : blocks) {
+        block = new ReceiveBlock;
+        std::memset(block->datagram, 0, sizeof block->datagram);
+    }
+    for (ReceiveBlock* block : blocks) delete block;
+    return ReceiveListener(datagrams);
+}
+
 // Short text datagrams, as fast as sendto goes: what a text handler is fed in the
 // delivery benchmark.
 double SendTexts(long datagrams, const char* group, uint16_t port) {
@@ -186,6 +206,20 @@ double SendTexts(long datagrams, const char* group, uint16_t port) {
     double rate = datagrams / Seconds(start);
     close(fd);
     return rate;
+}
+
+// One binary message of `bytes` bytes through a DatagramSender, repeat 1. Answers the
+// moment its first datagram left, on the machine's monotonic clock, which a receiving
+// process (tidehost's host.now()) reads as well.
+double SendMessage(long bytes, const char* group, uint16_t port) {
+    std::vector<uint8_t> block(static_cast<size_t>(bytes));
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 13);
+    DatagramSender sender;
+    std::wstring wideGroup(group, group + std::strlen(group));
+    sender.SetDestination(port, wideGroup.c_str());
+    const double began = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    sender.SendByteMessage(block.data(), static_cast<int32_t>(block.size()), 1);
+    return began;
 }
 
 double CpuSeconds() {
@@ -226,11 +260,15 @@ int main(int argc, char** argv) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendSender(count));
     } else if (row == "send-plugin") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendPlugin(count, plugins));
-    } else if (row == "receive-raw" || row == "receive-listener") {
-        Received got = row == "receive-raw" ? ReceiveRaw(count) : ReceiveListener(count);
+    } else if (row == "receive-raw" || row == "receive-listener" || row == "receive-listener-warm") {
+        Received got = row == "receive-raw"        ? ReceiveRaw(count)
+                       : row == "receive-listener" ? ReceiveListener(count)
+                                                   : ReceiveListenerWarm(count);
         std::printf("%s %.0f datagrams %.1f datagrams/s\n", row.c_str(), got.datagrams, got.perSecond);
     } else if (row == "send-texts" && argc > 4) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendTexts(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
+    } else if (row == "send-message" && argc > 4) {
+        std::printf("%s %.6f began\n", row.c_str(), SendMessage(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
     } else if (row == "idle-listener") {
         std::printf("%s %.2f %%cpu\n", row.c_str(), IdleListener(count));
     } else {

@@ -21,8 +21,6 @@ using Clock = std::chrono::steady_clock;
 // host.sleep looks at the interrupt flag this often.
 constexpr std::chrono::milliseconds kSleepSlice{10};
 
-const Clock::time_point gStart = Clock::now();
-
 // A duration in seconds from argument `index`: a number, not negative, or nil for none.
 double OptionalSeconds(lua_State* state, int index) {
     if (lua_isnoneornil(state, index)) return -1;
@@ -80,9 +78,10 @@ int Sleep(lua_State* state) {
     return 1;
 }
 
-// host.now(): seconds on a steady clock since tidehost started.
+// host.now(): seconds of the system's monotonic clock, the same in every process of the
+// machine, so that a time taken by one process can be compared with another's.
 int Now(lua_State* state) {
-    lua_pushnumber(state, std::chrono::duration<double>(Clock::now() - gStart).count());
+    lua_pushnumber(state, std::chrono::duration<double>(Clock::now().time_since_epoch()).count());
     return 1;
 }
 
