@@ -24,7 +24,8 @@ constexpr int kSenderTextUnits = 22;
 // sender's wide address text to the host's set. They stay open from one delivery to the
 // next, for as long as the host's set stays the same: opening a conversion costs more
 // than the rest of a short text's delivery. A conversion leaves its handle in the initial
-// state, so a kept converter converts exactly as a fresh one would.
+// state, and from either source every set the C library lists then converts a text as a
+// freshly opened handle does, byte-order marks and shift sequences included.
 struct DeliveryConverters {
     TextConverter text;
     TextConverter sender;
