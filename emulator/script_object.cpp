@@ -21,7 +21,7 @@ host::Status HandlerScriptObject::Invoke(Host& host, host::HostSymbol handler, i
     const std::string& name = host.SymbolName(handler);
     for (auto& named : handlers_) {
         if (!SymbolTable::SameName(named.first, name)) continue;
-        calls_.push_back(name);
+        if (calls_.size() < kRecordedCalls) calls_.push_back(name);
         return named.second ? named.second(host, argc, argv, result) : host::kOk;
     }
     return host::kNoSuchMember;

@@ -27,7 +27,7 @@ public:
 };
 
 // A script object made of C++ functions, one per handler name. Records the names of the
-// handlers called, in order.
+// first kRecordedCalls handlers called, in order, so that a long run does not grow it.
 class HandlerScriptObject : public ScriptObject {
 public:
     using Handler = std::function<host::Status(Host& host, int32_t argc, const host::HostValue* argv,
@@ -39,7 +39,10 @@ public:
     host::Status Invoke(Host& host, host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
                         host::HostValue* result) override;
 
-    // Names of the handlers called, as the host spelled them, in order.
+    static constexpr size_t kRecordedCalls = 10000;
+
+    // Names of the handlers called, as the host spelled them, in order (the first
+    // kRecordedCalls of them).
     const std::vector<std::string>& calls() const { return calls_; }
 
 private:

@@ -47,7 +47,7 @@ public:
             Derived* self = static_cast<Derived*>(this);
             self->Destruct();
             host::HostMemory* memory = owner->memory;
-            self->~Derived();
+            self->Derived::~Derived();  // the most derived type: no virtual call needed
             memory->Free(static_cast<void*>(self));
             --liveInterfaces;
             host::InstanceSelf(owner)->Release();
