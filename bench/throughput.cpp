@@ -57,11 +57,15 @@ private:
     std::thread thread_;
 };
 
-std::vector<uint8_t> Block(long datagrams) {
-    std::vector<uint8_t> block(static_cast<size_t>(datagrams) * kFragmentBytes);
+// `bytes` bytes of a repeating pattern, every page of them touched.
+std::vector<uint8_t> Patterned(size_t bytes) {
+    std::vector<uint8_t> block(bytes);
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 13);
     return block;
 }
+
+// Full fragments' worth of bytes for `datagrams` datagrams.
+std::vector<uint8_t> Block(long datagrams) { return Patterned(static_cast<size_t>(datagrams) * kFragmentBytes); }
 
 double SendRaw(long datagrams) {
     DrainingPeer peer;
@@ -212,8 +216,7 @@ double SendTexts(long datagrams, const char* group, uint16_t port) {
 // moment its first datagram left, on the machine's monotonic clock, which a receiving
 // process (tidehost's host.now()) reads as well.
 double SendMessage(long bytes, const char* group, uint16_t port) {
-    std::vector<uint8_t> block(static_cast<size_t>(bytes));
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 13);
+    std::vector<uint8_t> block = Patterned(static_cast<size_t>(bytes));
     DatagramSender sender;
     std::wstring wideGroup(group, group + std::strlen(group));
     sender.SetDestination(port, wideGroup.c_str());

@@ -31,10 +31,20 @@ void TuneSocket(ACE_SOCK_Dgram_Mcast& socket) {
     socket.ACE_SOCK::set_option(SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+// Room for every spare block, so that handing one back never allocates. Made before the
+// event is opened, so that running out of memory here leaves nothing open.
+std::vector<std::unique_ptr<ReceiveBlock>> RoomForSpares() {
+    std::vector<std::unique_ptr<ReceiveBlock>> spares;
+    spares.reserve(kSpareBlocks);
+    return spares;
+}
+
 }  // namespace
 
 GroupListener::GroupListener()
-    : currentBlock(new (std::nothrow) ReceiveBlock), wakeEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    : currentBlock(new (std::nothrow) ReceiveBlock),
+      spareBlocks(RoomForSpares()),
+      wakeEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.
@@ -126,12 +136,8 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
 void GroupListener::Recycle(std::unique_ptr<ReceiveBlock> block) {
     if (!block) return;
     std::lock_guard<std::mutex> guard(queueLock);
-    if (spareBlocks.size() >= kSpareBlocks) return;  // freed on the way out
-    try {
-        spareBlocks.push_back(std::move(block));
-    } catch (const std::bad_alloc&) {
-        // Kept or freed makes no difference to anyone but the allocator.
-    }
+    // Room for kSpareBlocks was reserved at construction: this never allocates.
+    if (spareBlocks.size() < kSpareBlocks) spareBlocks.push_back(std::move(block));
 }
 
 size_t GroupListener::QueuedBlocks() {

@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/text_converter.h"
-
 #include "framework/object_state.h"
+#include "framework/text_converter.h"
 #include "host/notification.h"
 #include "host/values.h"
 #include "receiver/reassembly.h"

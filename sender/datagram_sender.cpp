@@ -4,8 +4,6 @@
 #include <netinet/in.h>
 #include <sys/uio.h>
 
-#include <cstring>
-
 namespace tide {
 
 namespace {
