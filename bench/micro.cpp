@@ -11,6 +11,7 @@
 #include "bench/plain_sockets.h"
 #include "emulator/host.h"
 #include "emulator/module.h"
+#include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
 #include "emulator/script_object.h"
 #include "framework/text_converter.h"
@@ -51,7 +52,7 @@ struct Loaded {
     emulator::ScriptCalls calls{host};
     Loaded() {
         std::string error;
-        listen = emulator::Module::Load(host, std::string(TIDE_PLUGIN_DIR) + "/Tidelisten.so", &error);
+        listen = emulator::Module::Load(host, emulator::ModuleFile(std::string(TIDE_PLUGIN_DIR), "Tidelisten"), &error);
     }
 };
 

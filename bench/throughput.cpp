@@ -22,6 +22,7 @@
 #include "bench/plain_sockets.h"
 #include "emulator/host.h"
 #include "emulator/module.h"
+#include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
 #include "host/address_table.h"
 #include "receiver/group_listener.h"
@@ -109,7 +110,7 @@ double SendPlugin(long datagrams, const std::string& plugins) {
     std::vector<uint8_t> block = Block(datagrams);
     emulator::Host host;
     std::string error;
-    auto speak = emulator::Module::Load(host, plugins + "/Tidespeak.so", &error);
+    auto speak = emulator::Module::Load(host, emulator::ModuleFile(plugins, "Tidespeak"), &error);
     if (!speak) {
         std::fprintf(stderr, "%s\n", error.c_str());
         std::exit(2);

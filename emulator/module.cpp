@@ -1,12 +1,11 @@
 // Loading, walking, registering and unloading plug-in modules; `new`.
 #include "emulator/module.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 
 #include "emulator/host.h"
 #include "emulator/instance.h"
+#include "emulator/module_loading.h"
 #include "host/ids.h"
 
 namespace tide::emulator {
@@ -30,7 +29,7 @@ bool IsZero(const host::Id& id) { return id == host::Id{}; }
 
 template <class Function>
 bool Resolve(void* handle, const char* name, Function* out, std::string* error) {
-    *out = reinterpret_cast<Function>(dlsym(handle, name));
+    *out = reinterpret_cast<Function>(FindExport(handle, name));
     if (*out) return true;
     *error = std::string("the module does not export ") + name;
     return false;
@@ -47,12 +46,8 @@ std::string ClassNameOf(const std::string& messageTable) {
 }  // namespace
 
 std::unique_ptr<Module> Module::Load(Host& host, const std::string& path, std::string* error) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* reason = dlerror();
-        *error = reason ? reason : "cannot load " + path;
-        return nullptr;
-    }
+    void* handle = OpenModule(path, error);
+    if (!handle) return nullptr;
     std::unique_ptr<Module> module(new Module(host, path, handle));
     ModuleExports& e = module->exports_;
     if (!Resolve(handle, host::kExportGetClassForm, &e.getClassForm, error) ||
@@ -76,7 +71,7 @@ bool Module::Unload() {
         host_.ledger().Error(path_ + " says it cannot be unloaded: an interface object of it is still alive");
         return false;
     }
-    dlclose(handle_);
+    CloseModule(handle_);
     handle_ = nullptr;
     return true;
 }

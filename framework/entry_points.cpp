@@ -8,7 +8,13 @@
 #include "host/ids.h"
 #include "host/plugin_exports.h"
 
+// On Windows the module's .def file names the exports; elsewhere they are the only
+// symbols left visible.
+#ifdef _WIN32
+#define TIDE_EXPORT extern "C"
+#else
 #define TIDE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

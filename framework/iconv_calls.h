@@ -1,6 +1,7 @@
-// The three calls of the C library's iconv, in one place, so that the rest of the code
-// never sees <iconv.h> nor the set names only this library understands. Any thread; a
-// handle is used by one thread at a time.
+// The three iconv calls, in one place, so that the rest of the code never sees the
+// library's header nor the set names only one library understands: the C library's iconv
+// on Linux (iconv_calls_glibc.cpp), win_iconv on Windows (iconv_calls_win_iconv.cpp). Any
+// thread; a handle is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,19 @@ namespace tide {
 using ConversionHandle = void*;
 
 // The library's name for `name`: "char" (ASCII case ignored) is the locale's own narrow
-// set, which the library calls ""; every other name passes unchanged.
+// set (the C library calls it "", win_iconv "char": the system's ANSI code page); every
+// other name passes unchanged.
 const char* LibrarySetName(const char* name);
+
+// True for "char" in any ASCII case: the name a script uses for the locale's own set.
+inline bool IsLocaleSetName(const char* name) {
+    const char* expected = "char";
+    for (; *expected; ++name, ++expected) {
+        const char c = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
+        if (c != *expected) return false;
+    }
+    return *name == '\0';
+}
 
 // Opens a conversion from `fromName` to `toName` (target first, as the library has it),
 // after mapping both through LibrarySetName. Null when the library knows no such pair.

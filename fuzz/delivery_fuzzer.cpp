@@ -22,6 +22,7 @@
 
 #include "emulator/host.h"
 #include "emulator/module.h"
+#include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
 #include "emulator/script_object.h"
 #include "fuzz/fuzz_support.h"
@@ -190,7 +191,7 @@ bool FuzzTarget::Setup(std::string* error) {
         *error = "cannot add a loopback address";
         return false;
     }
-    module = emulator::Module::Load(host, tide::fuzzing::PluginDirectory() + "/Tidelisten.so", error);
+    module = emulator::Module::Load(host, emulator::ModuleFile(tide::fuzzing::PluginDirectory(), "Tidelisten"), error);
     if (!module) return false;
     for (const SenderAddress& from : kSenders) {
         senders.push_back(std::make_unique<tide::testing::RawSender>(kGroup, kPort, from.address, from.port));

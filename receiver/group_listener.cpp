@@ -1,12 +1,6 @@
 // GroupListener: joining and leaving, the receive thread's life, and the queue it fills.
 #include "receiver/group_listener.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-#include <sys/socket.h>
-
 #include <exception>
 #include <new>
 
@@ -43,41 +37,16 @@ std::vector<std::unique_ptr<ReceiveBlock>> RoomForSpares() {
 
 GroupListener::GroupListener()
     : currentBlock(new (std::nothrow) ReceiveBlock),
-      spareBlocks(RoomForSpares()),
-      wakeEvent(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+      spareBlocks(RoomForSpares()) {}
 
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.
     EndReceiveThread();
     if (joined.exchange(false)) groupSocket.leave(groupAddress, nullptr);
     groupSocket.close();
-    if (wakeEvent >= 0) close(wakeEvent);
 }
 
-void GroupListener::WakeReceiveThread() {
-    if (wakeEvent < 0) return;
-    const uint64_t one = 1;
-    ssize_t written = write(wakeEvent, &one, sizeof one);
-    (void)written;  // a counter already set wakes the thread just as well
-}
-
-bool GroupListener::WaitForWork(bool forDatagram) {
-    pollfd ready[2] = {{wakeEvent, POLLIN, 0}, {groupSocket.get_handle(), POLLIN, 0}};
-    const nfds_t watched = forDatagram ? 2 : 1;
-    const timespec timeout{0, static_cast<long>(std::chrono::nanoseconds(kReceiveTimeout).count())};
-    if (wakeEvent < 0) {
-        // Without the event the wait stays short, so that the flags are still seen soon.
-        const timespec brief{0, static_cast<long>(std::chrono::nanoseconds(kIdlePause).count())};
-        return ppoll(ready + 1, forDatagram ? 1 : 0, &brief, nullptr) == 1;
-    }
-    if (ppoll(ready, watched, &timeout, nullptr) <= 0) return false;
-    if (ready[0].revents & POLLIN) {
-        uint64_t count = 0;
-        ssize_t drained = read(wakeEvent, &count, sizeof count);
-        (void)drained;
-    }
-    return forDatagram && (ready[1].revents & POLLIN);
-}
+void GroupListener::WakeReceiveThread() { wait.Wake(); }
 
 int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     ACE_INET_Addr address;
@@ -157,7 +126,7 @@ void GroupListener::ReceiveLoop() {
     std::lock_guard<std::mutex> inLoop(threadLock);
     while (!stopRequested) {
         if (!joined) {
-            WaitForWork(false);
+            wait.Wait(ACE_INVALID_HANDLE, kReceiveTimeout);
             continue;
         }
         if (!currentBlock) {
@@ -182,10 +151,10 @@ void GroupListener::ReceiveLoop() {
 
 bool GroupListener::ReceiveInto(ReceiveBlock& block) {
     // During a burst the next datagram is usually waiting already: take it without a wait.
-    ssize_t received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, MSG_DONTWAIT);
+    ptrdiff_t received = wait.ReceiveNow(groupSocket, block.datagram, kDatagramBytes, block.sender);
     if (received < 0) {
-        if (!WaitForWork(true)) return false;
-        received = groupSocket.recv(block.datagram, kDatagramBytes, block.sender, MSG_DONTWAIT);
+        if (!wait.Wait(groupSocket.get_handle(), kReceiveTimeout)) return false;
+        received = wait.ReceiveNow(groupSocket, block.datagram, kDatagramBytes, block.sender);
     }
     if (received < 0) return false;
     block.length = static_cast<int32_t>(received);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "receiver/datagram.h"
+#include "receiver/receive_wait.h"
 
 namespace tide {
 
@@ -93,9 +94,6 @@ private:
     std::unique_ptr<ReceiveBlock> TakeSpare();
     bool ReceiveInto(ReceiveBlock& block);
     void EndReceiveThread();
-    // Waits until the socket (when `forDatagram`) or the wake-up has something, or the
-    // time-out passes; true when a datagram may be waiting.
-    bool WaitForWork(bool forDatagram);
     // Makes a waiting receive thread look at its flags now.
     void WakeReceiveThread();
 
@@ -115,8 +113,8 @@ private:
     // Delivered blocks waiting to be filled again; under queueLock.
     std::vector<std::unique_ptr<ReceiveBlock>> spareBlocks;
     std::thread receiveThread;
-    // An event the host's thread signals to end the receive thread's wait early.
-    int wakeEvent = -1;
+    // The receive thread's waits, which the host's thread can end early.
+    ReceiveWait wait;
 };
 
 }  // namespace tide

@@ -1,9 +1,6 @@
 // DatagramSender: fragmentation, repeats and the message counter kept in the datagram itself.
 #include "sender/datagram_sender.h"
 
-#include <netinet/in.h>
-#include <sys/uio.h>
-
 namespace tide {
 
 namespace {
@@ -21,6 +18,13 @@ size_t CountTextUnits(const uint8_t* text) {
     size_t units = 0;
     while (text[2 * units] != 0 || text[2 * units + 1] != 0) ++units;
     return units;
+}
+
+// ACE's iovec is the system's on POSIX, and {u_long iov_len; char* iov_base} on Windows,
+// where the socket gathers it with WSASendTo.
+void SetPart(iovec& part, const uint8_t* bytes, int32_t length) {
+    part.iov_base = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes));
+    part.iov_len = static_cast<decltype(part.iov_len)>(length);
 }
 
 }  // namespace
@@ -75,18 +79,15 @@ void DatagramSender::SendFragments(const uint8_t* message, int32_t bytes, int32_
     const int32_t fragments = FragmentCount(bytes);
     // header | the fragment, read in place | zero rest of the payload, terminator, padding
     iovec parts[3];
-    parts[0].iov_base = area;
-    parts[0].iov_len = kPayloadOffset;
+    SetPart(parts[0], area, kPayloadOffset);
     int32_t offset = 0;
     for (int32_t tindex = 1; tindex <= fragments; ++tindex) {
         const int32_t length = bytes - offset < kFragmentBytes ? bytes - offset : kFragmentBytes;
         WriteField(area, kDataOffsetOffset, offset);
         WriteField(area, kTindexOffset, tindex);
         WriteField(area, kDataSizeOffset, length);
-        parts[1].iov_base = const_cast<uint8_t*>(message + offset);
-        parts[1].iov_len = static_cast<size_t>(length);
-        parts[2].iov_base = area + kPayloadOffset + length;
-        parts[2].iov_len = static_cast<size_t>(kDatagramBytes - kPayloadOffset - length);
+        SetPart(parts[1], message + offset, length);
+        SetPart(parts[2], area + kPayloadOffset + length, kDatagramBytes - kPayloadOffset - length);
         // Send results are not looked at: a lost datagram is as lost as one the network
         // drops, and the next one goes out regardless.
         for (int32_t copy = 0; copy < repeat; ++copy) sendSocket.send(parts, 3, destination);

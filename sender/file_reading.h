@@ -1,6 +1,7 @@
 // Reading a whole file for SendBinary: the one place where the sender touches the file
-// system. Others may read the file at the same time (Linux has no rule against writers).
-// Host's thread only.
+// system (file_reading_posix.cpp, file_reading_windows.cpp). Others may read the file at
+// the same time; on Windows a file another program has open for writing cannot be opened,
+// on Linux there is no such rule. Host's thread only.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,9 @@ enum class FileReadResult {
     kCannotRead,  // too large for a message (2^31 bytes or more), cannot be sized, allocated or read
 };
 
-// Reads the file at `path` (in the file system's own encoding) whole. A file that comes
-// out shorter than its size keeps that size, its missing end zero-filled.
-FileReadResult ReadWholeFile(const char* path, FileContents* contents);
+// Reads the file at `path` (zero-terminated wide text, as a script's string converts to
+// "wchar_t") whole. A file that comes out shorter than its size keeps that size, its
+// missing end zero-filled.
+FileReadResult ReadWholeFile(const wchar_t* path, FileContents* contents);
 
 }  // namespace tide

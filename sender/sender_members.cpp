@@ -36,18 +36,10 @@ int32_t SendText(ScriptObject& object, const host::HostCallRecord& record, Datag
 }
 
 int32_t SendBinary(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
-    // The script's path, to wide text, then to the file system's own encoding.
     TextConverter wide;
     ConvertStringArgument(object, record, 1, kWideSet, wide);
-    const auto* widePath = reinterpret_cast<const wchar_t*>(wide.output());
-    TextConverter narrow;
-    narrow.SetFromName(kWideSet);
-    narrow.SetToName("char");
-    narrow.Reopen();
-    narrow.Convert(WideTextBytes(widePath), widePath);
-
     FileContents file;
-    if (ReadWholeFile(narrow.output(), &file) != FileReadResult::kRead) return -1;
+    if (ReadWholeFile(reinterpret_cast<const wchar_t*>(wide.output()), &file) != FileReadResult::kRead) return -1;
     return sender.SendByteMessage(file.bytes.get(), file.size, RepeatArgument(object, record, 2));
 }
 

@@ -9,6 +9,7 @@
 
 #include "emulator/tidehost/interrupt.h"
 #include "emulator/tidehost/lua_values.h"
+#include "emulator/tidehost/readable_memory.h"
 #include "emulator/tidehost/session.h"
 #include "host/address_table.h"
 
@@ -32,7 +33,10 @@ double OptionalSeconds(lua_State* state, int index) {
 // An address of the address table from argument `index`.
 uint32_t CheckAddress(lua_State* state, int index) {
     const lua_Integer address = luaL_checkinteger(state, index);
-    luaL_argcheck(state, address > 0 && address <= INT32_MAX, index, "not an address of the host");
+    // A plug-in's number arrives as a signed 32-bit integer: a real address above 2 GiB
+    // is negative, and means the same 32 bits.
+    luaL_argcheck(state, address != 0 && address >= INT32_MIN && address <= UINT32_MAX, index,
+                  "not an address of the host");
     return static_cast<uint32_t>(address);
 }
 
@@ -116,23 +120,34 @@ int Stats(lua_State* state) {
     return 1;
 }
 
-// host.peek(address, length): the bytes of a published region.
+// host.peek(address, length): the bytes of a published region; without an address
+// table, of a region host.alloc made or of memory the system says can be read.
 int Peek(lua_State* state) {
     const uint32_t address = CheckAddress(state, 1);
     const lua_Integer length = luaL_checkinteger(state, 2);
     luaL_argcheck(state, length >= 0 && length <= UINT32_MAX, 2, "not a length");
-    host::AddressTable* table = Session::Of(state).host().addressTable();
-    void* base = nullptr;
+    Session& session = Session::Of(state);
+    const char* base = nullptr;
     uint32_t regionBytes = 0;
-    if (table->Lookup(address, &base, &regionBytes) != host::kOk || !base) {
-        return luaL_error(state, "host.peek: no region is published at address %d",
-                          static_cast<int>(address));
+    if (session.offersAddressTable()) {
+        void* published = nullptr;
+        if (session.host().addressTable()->Lookup(address, &published, &regionBytes) == host::kOk)
+            base = static_cast<const char*>(published);
+    } else if (!session.memory().Find(address, &base, &regionBytes)) {
+        const auto* at = reinterpret_cast<const char*>(static_cast<uintptr_t>(address));
+        if (IsReadable(at, static_cast<size_t>(length))) {
+            base = at;
+            regionBytes = static_cast<uint32_t>(length);
+        }
+    }
+    if (!base) {
+        return luaL_error(state, "host.peek: no region is published at address %d", static_cast<int>(address));
     }
     if (static_cast<uint64_t>(length) > regionBytes) {
         return luaL_error(state, "host.peek: %I bytes do not fit the region of %d bytes at address %d",
                           length, static_cast<int>(regionBytes), static_cast<int>(address));
     }
-    lua_pushlstring(state, static_cast<const char*>(base), static_cast<size_t>(length));
+    lua_pushlstring(state, base, static_cast<size_t>(length));
     return 1;
 }
 

@@ -28,12 +28,20 @@ void OnInterrupt(int signal) {
 
 void InstallInterruptHandler(lua_State* state) {
     gState = state;
+#ifdef _WIN32
+    // The C runtime turns Ctrl-C into SIGINT, handled on a thread of its own; setting a
+    // Lua hook is safe from there, as from a signal handler.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+#else
+    // Without SA_RESTART, so that a wait in a system call ends at once.
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+#endif
 }
 
 void RemoveInterruptHandler() { gState = nullptr; }

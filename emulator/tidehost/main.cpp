@@ -1,4 +1,4 @@
-// tidehost: loads Tidelisten.so and Tidespeak.so into the emulated host and runs a Lua
+// tidehost: loads Tidelisten and Tidespeak into the emulated host and runs a Lua
 // script that works their objects as a script of the original host would. The main
 // thread is the host's thread; the only other threads are the plug-ins' receive threads.
 #include <clocale>
@@ -6,7 +6,9 @@
 #include <cstring>
 #include <lua.hpp>
 #include <string>
+#include <vector>
 
+#include "emulator/tidehost/console.h"
 #include "emulator/tidehost/interrupt.h"
 #include "emulator/tidehost/options.h"
 #include "emulator/tidehost/session.h"
@@ -44,7 +46,7 @@ void SetArguments(lua_State* state, int argc, char** argv, int scriptIndex) {
 }
 
 int RunScript(const Options& options, int argc, char** argv) {
-    Session session;
+    Session session(!options.withoutAddressTable);
     lua_State* state = session.OpenLua();
     if (!state) {
         std::fprintf(stderr, "tidehost: cannot make a Lua state\n");
@@ -89,9 +91,16 @@ int RunScript(const Options& options, int argc, char** argv) {
 
 }  // namespace tide::tidehost
 
-int main(int argc, char** argv) {
+int main(int systemArgc, char** systemArgv) {
     using namespace tide::tidehost;
     std::setlocale(LC_ALL, "");
+    UseByteStreams();
+    std::vector<std::string> words = CommandLineWords(systemArgc, systemArgv);
+    std::vector<char*> wordPointers;
+    for (std::string& word : words) wordPointers.push_back(&word[0]);
+    wordPointers.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+    char** argv = wordPointers.data();
     // Lines as they come, also into a pipe: listeners are watched while they run.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options options;

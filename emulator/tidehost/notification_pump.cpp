@@ -70,7 +70,8 @@ bool NotificationPump::Run(Clock::time_point deadline, const std::function<bool(
             continue;
         }
         if (++idleRounds < kIdleRoundsBeforePause) continue;
-        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - end));
+        std::this_thread::sleep_for(
+            std::max<Clock::duration>(kShortestSleep, std::min<Clock::duration>(pause, deadline - end)));
         ++totals_.pauses;
         afterPause = true;
         pause = std::min<Clock::duration>(pause * 2, kLongestPause);

@@ -22,6 +22,13 @@ public:
     // longest is how late the first datagram after a quiet spell can be handed over.
     static constexpr std::chrono::microseconds kFirstPause{50};
     static constexpr std::chrono::microseconds kLongestPause{2000};
+    // The shortest pause the system's sleep makes: Windows sleeps whole milliseconds and
+    // returns at once from a shorter request, which would make every pause a busy round.
+#ifdef _WIN32
+    static constexpr std::chrono::microseconds kShortestSleep{1000};
+#else
+    static constexpr std::chrono::microseconds kShortestSleep{0};
+#endif
     // Idle rounds in a row before a pause: a round costs a fraction of a microsecond,
     // a few more are nothing against a pause.
     static constexpr int kIdleRoundsBeforePause = 4;

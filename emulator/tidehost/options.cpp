@@ -1,6 +1,7 @@
 // The command line.
 #include "emulator/tidehost/options.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <lua.hpp>
@@ -29,6 +30,14 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
             options->pluginDirectory = argv[++i];
             continue;
         }
+        if (std::strcmp(word, "--no-address-table") == 0) {
+            if (sizeof(void*) > sizeof(uint32_t)) {
+                *error = "--no-address-table needs addresses of 32 bits, and this system's are wider";
+                return false;
+            }
+            options->withoutAddressTable = true;
+            continue;
+        }
         if (std::strncmp(word, "--plugins=", 10) == 0) {
             options->pluginDirectory = word + 10;
             continue;
@@ -54,19 +63,21 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 
 std::string UsageText() {
     return std::string(
-               "usage: tidehost [--plugins DIR] SCRIPT.lua [ARGS...]\n"
+               "usage: tidehost [--plugins DIR] [--no-address-table] SCRIPT.lua [ARGS...]\n"
                "\n"
                "Runs a Lua 5.4 script against the Tidespeak and Tidelisten plug-ins, loaded\n"
                "through their exports as the original host loads them. The script finds its\n"
                "ARGS in `arg` (arg[0] is the script) and as `...`.\n"
                "\n"
-               "  --plugins DIR  the folder holding Tidelisten.so and Tidespeak.so\n"
-               "                 (default: $TIDE_PLUGIN_DIR, else ") +
+               "  --plugins DIR         the folder holding the Tidelisten and Tidespeak modules\n"
+               "                        (default: $TIDE_PLUGIN_DIR, else ") +
            TIDE_PLUGIN_DIR +
            ")\n"
-           "  --help         this text\n"
-           "  --version      tidehost's version\n"
-           "  SCRIPT.lua     the script; - reads it from standard input\n"
+           "  --no-address-table    offer the plug-ins no address table, as the original host\n"
+           "                        does: scripts get addresses as they are (32-bit systems)\n"
+           "  --help                this text\n"
+           "  --version             tidehost's version\n"
+           "  SCRIPT.lua            the script; - reads it from standard input\n"
            "\n"
            "In the script: xtra.new(name), xtra.list(); obj:Member(...), obj.prop.Name;\n"
            "symbol(name); host.run([seconds]), host.stop(), host.sleep(seconds), host.now(),\n"

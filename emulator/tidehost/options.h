@@ -1,5 +1,5 @@
-// tidehost's command line: tidehost [--plugins DIR] SCRIPT.lua [ARGS...]. Read once by
-// main before anything else happens.
+// tidehost's command line: tidehost [--plugins DIR] [--no-address-table] SCRIPT.lua
+// [ARGS...]. Read once by main before anything else happens.
 #pragma once
 
 #include <string>
@@ -10,8 +10,12 @@ namespace tide::tidehost {
 struct Options {
     bool help = false;
     bool version = false;
-    // Where Tidelisten.so and Tidespeak.so are: --plugins, else $TIDE_PLUGIN_DIR, else
-    // the folder the build put them in.
+    // --no-address-table: the host offers the plug-ins no address table, as the
+    // original host does, and addresses go to scripts as they are. Only where they fit in
+    // 32 bits.
+    bool withoutAddressTable = false;
+    // Where the Tidelisten and Tidespeak modules are: --plugins, else $TIDE_PLUGIN_DIR,
+    // else the folder the build put them in.
     std::string pluginDirectory;
     // The script's path; "-" reads it from standard input.
     std::string script;

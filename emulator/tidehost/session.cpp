@@ -5,8 +5,10 @@
 #include <chrono>
 
 #include "emulator/symbol_table.h"
+#include "host/ids.h"
 #include "emulator/tidehost/host_library.h"
 #include "emulator/tidehost/interrupt.h"
+#include "emulator/module_loading.h"
 #include "emulator/tidehost/lua_script_object.h"
 #include "emulator/tidehost/object_binding.h"
 #include "emulator/tidehost/property_list.h"
@@ -16,7 +18,7 @@ namespace tide::tidehost {
 
 namespace {
 
-constexpr const char* kModuleFiles[] = {"Tidelisten.so", "Tidespeak.so"};
+constexpr const char* kModuleNames[] = {"Tidelisten", "Tidespeak"};
 // host.run(seconds) beyond this is taken as no limit: the clock's range ends somewhere.
 constexpr double kLongestRunSeconds = 1e9;
 
@@ -26,13 +28,16 @@ char gExitMarker;
 
 void* ExitRequestMarker() { return &gExitMarker; }
 
-Session::Session() = default;
+Session::Session(bool addressTable)
+    : addressTable_(addressTable), memory_(addressTable ? host_.addressTable() : nullptr) {
+    if (!addressTable) host_.RefuseInterface(host::kIidAddressTable);
+}
 
 Session::~Session() { CloseLua(); }
 
 bool Session::LoadModules(const std::string& directory, std::string* error) {
-    for (const char* file : kModuleFiles) {
-        const std::string path = directory + "/" + file;
+    for (const char* name : kModuleNames) {
+        const std::string path = emulator::ModuleFile(directory, name);
         std::string reason;
         std::unique_ptr<emulator::Module> module = emulator::Module::Load(host_, path, &reason);
         if (!module) {

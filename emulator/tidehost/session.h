@@ -32,7 +32,9 @@ enum class RunEnd { kTimeUp, kStopped, kInterrupted, kHandlerFailed };
 
 class Session {
 public:
-    Session();
+    // `addressTable` false: the host offers the plug-ins no address table, and the
+    // numbers scripts see are addresses (only where addresses fit in 32 bits).
+    explicit Session(bool addressTable = true);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -48,6 +50,7 @@ public:
     emulator::Host& host() { return host_; }
     emulator::ScriptCalls& calls() { return calls_; }
     ScriptMemory& memory() { return memory_; }
+    bool offersAddressTable() const { return addressTable_; }
     const NotificationPump& pump() const { return pump_; }
     const std::shared_ptr<LuaLink>& link() const { return link_; }
 
@@ -101,9 +104,10 @@ private:
     void CloseLua();
     void PruneScriptObjects();
 
+    bool addressTable_;
     emulator::Host host_;
     emulator::ScriptCalls calls_{host_};
-    ScriptMemory memory_{host_.addressTable()};
+    ScriptMemory memory_;
     NotificationPump pump_{host_};
     std::vector<std::unique_ptr<emulator::Module>> modules_;
     std::shared_ptr<LuaLink> link_ = std::make_shared<LuaLink>();

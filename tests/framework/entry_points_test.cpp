@@ -175,15 +175,18 @@ TEST_F(EntryPointsTest, RegistrationStoresExactlyTheMessageTable) {
 TEST_F(EntryPointsTest, AFailedClassEntryStoresNothingAndTheModuleDoesNotLoad) {
     host.FailAddClassEntry(static_cast<host::Status>(0x80041234u));
     std::string error;
-    auto again = emulator::Module::Load(host, PluginDirectory() + "/Tidespeak.so", &error);
+    auto again = emulator::Module::Load(host, emulator::ModuleFile(PluginDirectory(), "Tidespeak"), &error);
     EXPECT_FALSE(again);
     EXPECT_EQ(host.registeredClasses().size(), 2u) << "no further entry, no StoreItem";
     host.FailAddClassEntry(host::kOk);
 }
 
 // Only the five entries are visible, so that two modules in one process never bind to
-// each other's code.
+// each other's code. (A Windows module's export table is read by module_files.sh.)
 TEST(ModuleSymbols, EachModuleExportsTheFiveEntriesAndNothingElseOfItsOwn) {
+#ifdef _WIN32
+    GTEST_SKIP() << "module_files.sh reads the DLLs' export tables";
+#endif
     for (const char* name : {"Tidelisten.so", "Tidespeak.so"}) {
         std::string command = "nm -D --defined-only " + PluginDirectory() + "/" + name + " 2>&1";
         FILE* pipe = popen(command.c_str(), "r");

@@ -8,6 +8,7 @@
 
 #include "host/address_table.h"
 #include "host/ids.h"
+#include "tests/support/locale_set.h"
 #include "tests/support/plugin_host.h"
 
 namespace tide::testing {
@@ -130,11 +131,11 @@ TEST_F(ScriptObjectTest, StringAndSymbolFormsNameTheClass) {
     EXPECT_EQ(host.SymbolName(symbol), "Tidespeak");
 }
 
-// The description texts, converted from the locale's set (UTF-8 in the tests, which does
-// not accept the two section-marker bytes: they become replacement characters, and no
+// The description texts, converted from the locale's set (where that is UTF-8, which does
+// not accept the two section-marker bytes, they become replacement characters, and no
 // byte the conversion did not write is handed back).
 TEST_F(ScriptObjectTest, InterfaceDescribesEachClassLineByLine) {
-    const std::string marker = "\xEF\xBF\xBD\xEF\xBF\xBD";
+    const std::string marker = kSectionMarkerUtf8;
     const std::string listenText = marker + "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r" +
                                    marker +
                                    "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"

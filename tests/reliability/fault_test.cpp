@@ -50,7 +50,7 @@ TEST(FaultSender, SendsWhatItIsTold) {
     const bool forever = std::string(role) == "forever";
     emulator::Host host;
     std::string error;
-    auto speak = emulator::Module::Load(host, PluginDirectory() + "/Tidespeak.so", &error);
+    auto speak = emulator::Module::Load(host, emulator::ModuleFile(PluginDirectory(), "Tidespeak"), &error);
     ASSERT_TRUE(speak) << error;
     emulator::ScriptCalls calls(host);
     const Bytes message = Pattern(kMessageBytes, forever ? 1 : 2);

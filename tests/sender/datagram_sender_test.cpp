@@ -2,12 +2,12 @@
 // the sender sends, and the tests look at the datagrams' bytes.
 #include "sender/datagram_sender.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
+#include "tests/support/process_counts.h"
 #include "tests/support/wire.h"
 
 namespace tide {
@@ -29,14 +29,7 @@ std::vector<Bytes> TakeFull(WireProbe& probe, size_t count) {
     return datagrams;
 }
 
-size_t OpenDescriptors() {
-    size_t count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++count;
-        closedir(dir);
-    }
-    return count;
-}
+using testing::OpenDescriptors;
 
 // The seven header fields in wire order, for comparing a datagram at a glance.
 using Fields = std::array<int32_t, 7>;

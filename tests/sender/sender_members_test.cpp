@@ -1,9 +1,10 @@
 // The sender's members, called as a script calls them on a Tidespeak object made by the
 // loaded module, checked on the wire with a plain socket joined to the group.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "host/address_table.h"
@@ -23,12 +24,15 @@ protected:
         ASSERT_TRUE(probe.joined);
         speaker = NewSpeaker();
         ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(kPort), String(kGroup)})), 0);
-        char pattern[] = "/tmp/tide-sender-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern));
-        directory = pattern;
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::filesystem::path made =
+            std::filesystem::temp_directory_path() / ("tide-sender-" + std::to_string(stamp));
+        ASSERT_TRUE(std::filesystem::create_directory(made));
+        directory = made.string();
     }
     void TearDown() override {
-        std::system(("rm -rf " + directory).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
         PluginHostTest::TearDown();
     }
 

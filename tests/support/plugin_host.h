@@ -12,6 +12,7 @@
 
 #include "emulator/host.h"
 #include "emulator/module.h"
+#include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
 
 namespace tide::testing {
@@ -25,9 +26,9 @@ class PluginHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        listen = emulator::Module::Load(host, PluginDirectory() + "/Tidelisten.so", &error);
+        listen = emulator::Module::Load(host, emulator::ModuleFile(PluginDirectory(), "Tidelisten"), &error);
         ASSERT_TRUE(listen) << error;
-        speak = emulator::Module::Load(host, PluginDirectory() + "/Tidespeak.so", &error);
+        speak = emulator::Module::Load(host, emulator::ModuleFile(PluginDirectory(), "Tidespeak"), &error);
         ASSERT_TRUE(speak) << error;
     }
 

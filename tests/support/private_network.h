@@ -15,5 +15,8 @@ bool EnterPrivateNetwork(std::string* error);
 
 // The address of the veth end inside the namespace: a stand-in for a network card.
 constexpr const char* kPrivateCardAddress = "10.199.0.1";
+// An address of the machine with the longest dotted form, on loopback, for tests of the
+// texts that carry a sender's address and port.
+constexpr const char* kLongestLocalAddress = "100.100.100.100";
 
 }  // namespace tide::testing

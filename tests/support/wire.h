@@ -3,12 +3,6 @@
 // the test's choosing). Only ever used inside the tests' private network.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +12,7 @@
 #include <vector>
 
 #include "receiver/datagram.h"
+#include "tests/support/plain_sockets.h"
 
 namespace tide::testing {
 
@@ -33,7 +28,7 @@ public:
     WireProbe(const char* group, uint16_t port) {
         fd = socket(AF_INET, SOCK_DGRAM, 0);
         int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        SetOption(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_port = htons(port);
@@ -42,18 +37,17 @@ public:
         ip_mreq membership{};
         inet_pton(AF_INET, group, &membership.imr_multiaddr);
         membership.imr_interface.s_addr = htonl(INADDR_ANY);
-        joined = setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0;
+        joined = SetOption(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership);
     }
-    ~WireProbe() { close(fd); }
+    ~WireProbe() { CloseSocket(fd); }
     WireProbe(const WireProbe&) = delete;
     WireProbe& operator=(const WireProbe&) = delete;
 
     // The next datagram, as long as it really is; empty when none came.
     Bytes Next(int waitMilliseconds = kArrivalWaitMilliseconds) {
-        pollfd ready{fd, POLLIN, 0};
-        if (poll(&ready, 1, waitMilliseconds) != 1) return {};
+        if (!WaitReadable(fd, waitMilliseconds)) return {};
         Bytes datagram(65536);
-        ssize_t n = recv(fd, datagram.data(), datagram.size(), 0);
+        const auto n = recv(fd, reinterpret_cast<char*>(datagram.data()), static_cast<int>(datagram.size()), 0);
         datagram.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return datagram;
     }
@@ -73,7 +67,7 @@ public:
         return datagrams;
     }
 
-    int fd = -1;
+    SocketHandle fd = kNoSocket;
     bool bound = false;
     bool joined = false;
 };
@@ -84,7 +78,7 @@ public:
     RawSender(const char* group, uint16_t port, const char* source = "127.0.0.1", uint16_t sourcePort = 0) {
         fd = socket(AF_INET, SOCK_DGRAM, 0);
         int one = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        SetOption(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_port = htons(sourcePort);
@@ -92,7 +86,7 @@ public:
         bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
         in_addr loopback{};
         inet_pton(AF_INET, "127.0.0.1", &loopback);
-        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
+        SetOption(fd, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
         socklen_t length = sizeof local;
         getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
         this->sourcePort = ntohs(local.sin_port);
@@ -100,16 +94,17 @@ public:
         destination.sin_port = htons(port);
         inet_pton(AF_INET, group, &destination.sin_addr);
     }
-    ~RawSender() { close(fd); }
+    ~RawSender() { CloseSocket(fd); }
     RawSender(const RawSender&) = delete;
     RawSender& operator=(const RawSender&) = delete;
 
     bool Send(const Bytes& datagram) {
-        return sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-                      sizeof destination) == static_cast<ssize_t>(datagram.size());
+        const long long sent = sendto(fd, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()),
+                                 0, reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+        return sent == static_cast<long long>(datagram.size());
     }
 
-    int fd = -1;
+    SocketHandle fd = kNoSocket;
     bool bound = false;
     uint16_t sourcePort = 0;
     sockaddr_in destination{};

@@ -35,7 +35,7 @@ expect_lines() {  # NAME out|err COUNT
 
 run help --help
 expect_status help 0
-expect_in help out "usage: tidehost [--plugins DIR] SCRIPT.lua [ARGS...]"
+expect_in help out "usage: tidehost [--plugins DIR] [--no-address-table] SCRIPT.lua [ARGS...]"
 
 run version --version
 expect_status version 0
@@ -53,7 +53,7 @@ expect_lines missing_script err 1
 echo 'print("never")' >"$WORK/plain.lua"
 run missing_modules --plugins "$WORK/no-modules" "$WORK/plain.lua"
 expect_status missing_modules 2
-expect_in missing_modules err "cannot load $WORK/no-modules/Tidelisten.so"
+expect_in missing_modules err "cannot load $WORK/no-modules/Tidelisten${TIDE_MODULE_SUFFIX:-.so}"
 expect_lines missing_modules err 1
 expect_lines missing_modules out 0
 
@@ -181,15 +181,18 @@ expect_in interrupted out "interrupted"
 expect_in interrupted out "interrupted	false"
 expect_lines interrupted err 0
 
-"$TIDEHOST" "$WORK/interrupted.lua" busy >"$WORK/busy.out" 2>"$WORK/busy.err" &
-PID=$!
-wait_for "$WORK/busy.out" ready || fail "interrupted.lua busy did not start"
-kill -TERM $PID
-wait $PID
-STATUS=$?
-expect_status busy 1
-expect_in busy err "interrupted"
-[ "$(grep -c "tidehost: error" "$WORK/busy.err")" -eq 0 ] || fail "busy: the end reported: $(cat "$WORK/busy.err")"
+# Windows has no SIGTERM from outside (Wine ends the process at once on one).
+if [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll" ]; then
+    "$TIDEHOST" "$WORK/interrupted.lua" busy >"$WORK/busy.out" 2>"$WORK/busy.err" &
+    PID=$!
+    wait_for "$WORK/busy.out" ready || fail "interrupted.lua busy did not start"
+    kill -TERM $PID
+    wait $PID
+    STATUS=$?
+    expect_status busy 1
+    expect_in busy err "interrupted"
+    [ "$(grep -c "tidehost: error" "$WORK/busy.err")" -eq 0 ] || fail "busy: the end reported: $(cat "$WORK/busy.err")"
+fi
 
 if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed" >&2

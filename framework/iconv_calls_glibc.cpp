@@ -14,22 +14,12 @@ namespace {
 
 const iconv_t kNotOpen = reinterpret_cast<iconv_t>(-1);
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsCharName(const char* name) {
-    const char* expected = "char";
-    for (; *expected; ++name, ++expected) {
-        if (AsciiLower(*name) != *expected) return false;
-    }
-    return *name == '\0';
-}
-
 }  // namespace
 
 const char* LibrarySetName(const char* name) {
     if (!name) return "";
     // The library has no name "char": its empty name is the locale's narrow set.
-    return IsCharName(name) ? "" : name;
+    return IsLocaleSetName(name) ? "" : name;
 }
 
 ConversionHandle OpenConversion(const char* toName, const char* fromName) {

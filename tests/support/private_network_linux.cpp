@@ -83,10 +83,12 @@ bool EnterPrivateNetwork(std::string* error) {
     }
 
     const std::string card = std::string(kPrivateCardAddress) + "/24";
+    const std::string longest = std::string(kLongestLocalAddress) + "/32";
     if (!RunIp({"link", "set", "lo", "up"}, error) || !RunIp({"link", "set", "lo", "multicast", "on"}, error) ||
         !RunIp({"link", "add", "tide0", "type", "veth", "peer", "name", "tide1"}, error) ||
         !RunIp({"addr", "add", card.c_str(), "dev", "tide0"}, error) ||
         !RunIp({"link", "set", "tide0", "up"}, error) || !RunIp({"link", "set", "tide1", "up"}, error) ||
+        !RunIp({"addr", "add", longest.c_str(), "dev", "lo"}, error) ||
         !RunIp({"route", "add", "224.0.0.0/4", "dev", "lo", "src", "127.0.0.1"}, error)) {
         return false;
     }

@@ -1,4 +1,4 @@
-// Reading a whole file, with POSIX calls.
+// Reading a whole file, with POSIX calls, under the path's name in the locale's own set.
 #include "sender/file_reading.h"
 
 #include <fcntl.h>
@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+
+#include "framework/text_converter.h"
 
 namespace tide {
 
@@ -29,7 +31,14 @@ private:
 
 }  // namespace
 
-FileReadResult ReadWholeFile(const char* path, FileContents* contents) {
+FileReadResult ReadWholeFile(const wchar_t* widePath, FileContents* contents) {
+    // The file system names files in the locale's set.
+    TextConverter narrow;
+    narrow.SetFromName("wchar_t");
+    narrow.SetToName("char");
+    narrow.Reopen();
+    narrow.Convert(WideTextBytes(widePath), widePath);
+    const char* path = narrow.output();
     if (!path || !*path) return FileReadResult::kCannotOpen;
     FileHandle file(open(path, O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return FileReadResult::kCannotOpen;

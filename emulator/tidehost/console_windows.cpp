@@ -1,0 +1,43 @@
+// The command line and streams on Windows: the wide command line turned into UTF-8, and
+// the C runtime's streams switched from text to binary mode.
+#include "emulator/tidehost/console.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace tide::tidehost {
+
+namespace {
+
+std::string Utf8(const wchar_t* wide) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], bytes, nullptr, nullptr);
+    text.resize(static_cast<size_t>(bytes) - 1);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineWords(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return {argv, argv + argc};
+    std::vector<std::string> words;
+    for (int i = 0; i < count; ++i) words.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return words;
+}
+
+void UseByteStreams() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
+}  // namespace tide::tidehost

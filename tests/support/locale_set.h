@@ -1,0 +1,29 @@
+// What "char", the locale's own narrow set, is where the tests run: UTF-8 on Linux, where
+// the test main sets C.UTF-8; on Windows the system's ANSI code page, which is 1252 under
+// Wine's default set-up. A sample text in that set, and its UTF-16LE form, for tests of
+// conversions to and from "char".
+#pragma once
+
+#include <string>
+
+namespace tide::testing {
+
+#ifdef _WIN32
+constexpr bool kLocaleSetIsUtf8 = false;
+// a é € in code page 1252.
+inline const std::string kLocaleSample = "a\xE9\x80";
+inline const std::string kLocaleSampleUtf16("a\0\xE9\0\xAC\x20", 6);
+#else
+constexpr bool kLocaleSetIsUtf8 = true;
+// a é € U+1F600 in UTF-8.
+inline const std::string kLocaleSample = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+inline const std::string kLocaleSampleUtf16("a\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 10);
+#endif
+
+// The description texts' section marker, 0xA1 0xE1, read in the locale's set and written
+// as UTF-8: two replacement characters where the set is UTF-8, which does not accept
+// those bytes; "¡á" in code page 1252.
+inline const std::string kSectionMarkerUtf8 =
+    kLocaleSetIsUtf8 ? "\xEF\xBF\xBD\xEF\xBF\xBD" : "\xC2\xA1\xC3\xA1";
+
+}  // namespace tide::testing

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Builds what the 32-bit Windows tree links and Debian does not package for mingw, from
+# Debian's own source packages, into a cache outside the clone:
+#   $CACHE/ace-VERSION-gccVERSION/      static libACE.a and its headers
+#   $CACHE/win_iconv-VERSION-gccVERSION/ win_iconv.c's static library and iconv.h
+#   $CACHE/lua-VERSION-gccVERSION/      static liblua.a and its headers
+#   $CACHE/gtest-VERSION-gccVERSION/    GoogleTest from /usr/src/googletest
+# Each is keyed by the source and compiler versions, so a later run reuses it.
+# Usage: windows/build_deps.sh CACHE_DIR      (prints the prefix file to pass to CMake)
+set -euo pipefail
+CACHE="$1"
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${TIDE_JOBS:-$(nproc)}"
+CROSS=i686-w64-mingw32
+CC="$CROSS-gcc-posix"
+CXX="$CROSS-g++-posix"
+GCC_VERSION="$("$CXX" -dumpfullversion)"
+mkdir -p "$CACHE/src"
+
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+# The version of a Debian source package that apt would fetch.
+source_version() { apt-cache showsrc "$1" | sed -n 's/^Version: //p' | head -n 1; }
+
+# Fetches (once) and unpacks a source package into a fresh folder; prints the folder.
+unpack_source() {
+    local package="$1" version="$2" work="$3"
+    (cd "$CACHE/src" && ls "${package}_${version%%-*}"*.orig.tar.* >/dev/null 2>&1 ||
+        apt-get source -qq --download-only "$package=$version" >&2)
+    rm -rf "$work" && mkdir -p "$work"
+    local upstream="${version#*:}"; upstream="${upstream%-*}"
+    local tarball
+    tarball="$(ls "$CACHE/src/${package}_${upstream}.orig.tar."* | head -n 1)"
+    tar -xf "$tarball" -C "$work"
+    echo "$work/$(ls "$work" | head -n 1)"
+}
+
+# One change to ACE's source as Debian ships it: a join on every interface skips an
+# interface that is up but has no IPv4 address, instead of reading through the null
+# address list that Windows gives for it (a crash of the host's process; Wine shows it
+# with any interface that has no address, such as the spare end of a veth pair).
+ACE_FIXES=1
+patch_ace() {
+    local file="$1/ace/SOCK_Dgram_Mcast.cpp"
+    grep -q 'if (pAddrs->OperStatus != IfOperStatusUp)$' "$file" || { say "ACE: the line to fix is not there"; return 1; }
+    sed -i 's/if (pAddrs->OperStatus != IfOperStatusUp)$/if (pAddrs->OperStatus != IfOperStatusUp || pAddrs->FirstUnicastAddress == 0)/' "$file"
+}
+
+build_ace() {
+    local version prefix
+    version="$(source_version ace)"
+    prefix="$CACHE/ace-${version}-fixes${ACE_FIXES}-gcc${GCC_VERSION}"
+    if [ -f "$prefix/lib/libACE.a" ]; then echo "$prefix"; return; fi
+    say "ACE $version for $CROSS (static, once: a few minutes)"
+    local tree
+    tree="$(unpack_source ace "$version" "$CACHE/build/ace")"
+    export ACE_ROOT="$tree" MPC_ROOT="$tree/MPC"
+    patch_ace "$ACE_ROOT"
+    echo '#include "ace/config-win32.h"' > "$ACE_ROOT/ace/config.h"
+    cat > "$ACE_ROOT/include/makeinclude/platform_macros.GNU" <<MACROS
+CROSS_COMPILE=$CROSS-
+static_libs_only=1
+debug=0
+optimize=1
+inline=1
+ssl=0
+include \$(ACE_ROOT)/include/makeinclude/platform_mingw32.GNU
+CC=$CC
+CXX=$CXX
+DLD=\$(CXX)
+LD=\$(CXX)
+MACROS
+    (cd "$ACE_ROOT/ace" && perl ../bin/mwc.pl -type gnuace ace.mwc >/dev/null &&
+        make -f GNUmakefile.ACE -j "$JOBS" CC="$CC" CXX="$CXX" >"$CACHE/build/ace.log" 2>&1) || {
+        tail -n 30 "$CACHE/build/ace.log" >&2; return 1; }
+    mkdir -p "$prefix/lib" "$prefix/include/ace"
+    cp "$(find "$ACE_ROOT" -name libACE.a | head -n 1)" "$prefix/lib/"
+    (cd "$ACE_ROOT" && find ace \( -name '*.h' -o -name '*.inl' -o -name '*.cpp' \) -exec cp --parents {} "$prefix/include/" \;)
+    rm -rf "$CACHE/build/ace"
+    echo "$prefix"
+}
+
+# win_iconv.c from the glib2.0 source package, as a static library. It hands every call to
+# a GNU libiconv DLL instead when $WINICONV_LIBICONV_DLL names one.
+build_win_iconv() {
+    local version prefix
+    version="$(source_version glib2.0)"
+    prefix="$CACHE/win_iconv-${version}-gcc${GCC_VERSION}"
+    if [ -f "$prefix/lib/libwin_iconv.a" ]; then echo "$prefix"; return; fi
+    say "win_iconv from glib2.0 $version"
+    local work="$CACHE/build/win_iconv" upstream="${version%-*}"
+    (cd "$CACHE/src" && ls glib2.0_"$upstream".orig.tar.* >/dev/null 2>&1 ||
+        apt-get source -qq --download-only "glib2.0=$version" >&2)
+    rm -rf "$work" && mkdir -p "$work" "$prefix/lib"
+    tar -xf "$CACHE/src/glib2.0_$upstream.orig.tar.xz" -C "$work" "glib-$upstream/glib/win_iconv.c"
+    "$CC" -O2 -DUSE_LIBICONV_DLL -c "$work/glib-$upstream/glib/win_iconv.c" -o "$work/win_iconv.o"
+    "$CROSS-ar" rcs "$prefix/lib/libwin_iconv.a" "$work/win_iconv.o"
+    rm -rf "$work"
+    echo "$prefix"
+}
+
+# Lua from the lua5.4 source package: the library, without the two programs.
+build_lua() {
+    local version prefix
+    version="$(source_version lua5.4)"
+    prefix="$CACHE/lua-${version}-gcc${GCC_VERSION}"
+    if [ -f "$prefix/lib/liblua.a" ]; then echo "$prefix"; return; fi
+    say "Lua $version"
+    local tree
+    tree="$(unpack_source lua5.4 "$version" "$CACHE/build/lua")"
+    mkdir -p "$prefix/lib" "$prefix/include"
+    local objects=()
+    for source in "$tree"/src/*.c; do
+        case "$(basename "$source")" in lua.c|luac.c) continue ;; esac
+        "$CC" -O2 -std=gnu99 -c "$source" -o "${source%.c}.o"
+        objects+=("${source%.c}.o")
+    done
+    "$CROSS-ar" rcs "$prefix/lib/liblua.a" "${objects[@]}"
+    cp "$tree"/src/{lua.h,luaconf.h,lualib.h,lauxlib.h,lua.hpp} "$prefix/include/"
+    rm -rf "$CACHE/build/lua"
+    echo "$prefix"
+}
+
+# GoogleTest from the googletest package's sources, with the project's toolchain.
+build_googletest() {
+    local version prefix
+    version="$(dpkg-query -W -f='${Version}' googletest)"
+    prefix="$CACHE/googletest-${version}-gcc${GCC_VERSION}"
+    if [ -f "$prefix/lib/libgtest.a" ]; then echo "$prefix"; return; fi
+    say "GoogleTest $version"
+    local work="$CACHE/build/googletest"
+    rm -rf "$work"
+    cmake -S /usr/src/googletest -B "$work" -DCMAKE_TOOLCHAIN_FILE="$ROOT/windows/toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON >/dev/null
+    cmake --build "$work" -j "$JOBS" >/dev/null
+    cmake --install "$work" >/dev/null
+    rm -rf "$work"
+    echo "$prefix"
+}
+
+# Every prefix, one per line, in a file CMake reads (TIDE_WINDOWS_DEPS).
+write_prefixes() {
+    local file="$CACHE/prefixes-gcc${GCC_VERSION}.cmake"
+    {
+        echo "set(TIDE_ACE_PREFIX \"$(build_ace)\")"
+        echo "set(TIDE_WIN_ICONV_PREFIX \"$(build_win_iconv)\")"
+        echo "set(TIDE_LUA_PREFIX \"$(build_lua)\")"
+        echo "set(TIDE_GOOGLETEST_PREFIX \"$(build_googletest)\")"
+    } > "$file.new"
+    mv "$file.new" "$file"
+    echo "$file"
+}
+
+case "${2:-all}" in
+    ace) build_ace ;;
+    win_iconv) build_win_iconv ;;
+    lua) build_lua ;;
+    googletest) build_googletest ;;
+    all) write_prefixes ;;
+esac
