@@ -57,6 +57,13 @@ expect_in missing_modules err "cannot load $WORK/no-modules/Tidelisten${TIDE_MOD
 expect_lines missing_modules err 1
 expect_lines missing_modules out 0
 
+# Addresses wider than a script's integers need the host's address table.
+if [ "${TIDE_MODULE_SUFFIX:-.so}" = ".so" ]; then
+    run no_table --no-address-table "$WORK/plain.lua"
+    expect_status no_table 2
+    expect_in no_table err "--no-address-table needs addresses of 32 bits"
+fi
+
 echo 'print(' >"$WORK/syntax.lua"
 run syntax "$WORK/syntax.lua"
 expect_status syntax 1
