@@ -11,6 +11,11 @@
 
 namespace tide {
 
+// The set datagram text is converted to and from: the platform's wide characters where
+// they are 16-bit UTF-16LE units (Windows), otherwise "UTF-16LE" by name, so that the
+// wire keeps 16-bit little-endian units on every platform.
+constexpr const char* kDatagramTextSet = sizeof(wchar_t) == 2 ? "wchar_t" : "UTF-16LE";
+
 class TextConverter {
 public:
     // Room for a set name and its NUL.

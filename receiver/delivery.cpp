@@ -87,7 +87,7 @@ DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) 
     if (!receiver.converters) {
         receiver.converters.reset(new (std::nothrow) DeliveryConverters);
         if (!receiver.converters) return nullptr;
-        receiver.converters->text.SetFromName("UTF-16LE");
+        receiver.converters->text.SetFromName(kDatagramTextSet);
         receiver.converters->sender.SetFromName("wchar_t");
     } else if (std::strcmp(receiver.converters->text.toName(), hostSet) == 0) {
         return receiver.converters.get();

@@ -10,9 +10,8 @@ namespace tide {
 
 namespace {
 
-// The wire carries text as 16-bit little-endian units whatever the platform's wide
-// characters are; host names and paths take the platform's own wide form.
-constexpr const char* kWireTextSet = "UTF-16LE";
+// Host names and paths take the platform's own wide form; the text to send takes
+// kDatagramTextSet.
 constexpr const char* kWideSet = "wchar_t";
 
 int32_t RepeatArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k) {
@@ -31,7 +30,7 @@ int32_t Open(ScriptObject& object, const host::HostCallRecord& record, DatagramS
 
 int32_t SendText(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
     TextConverter converter;
-    ConvertStringArgument(object, record, 1, kWireTextSet, converter);
+    ConvertStringArgument(object, record, 1, kDatagramTextSet, converter);
     return sender.SendTextMessage(converter.output(), RepeatArgument(object, record, 2));
 }
 
