@@ -8,6 +8,7 @@
 # Each is keyed by the source and compiler versions, so a later run reuses it.
 # Usage: windows/build_deps.sh CACHE_DIR      (prints the prefix file to pass to CMake)
 set -euo pipefail
+shopt -s inherit_errexit
 CACHE="$1"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${TIDE_JOBS:-$(nproc)}"
@@ -23,10 +24,13 @@ say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 source_version() { apt-cache showsrc "$1" | sed -n 's/^Version: //p' | head -n 1; }
 
 # Fetches (once) and unpacks a source package into a fresh folder; prints the folder.
+# FETCH_AS is a name apt finds the source package by (a binary package of it): the
+# source name alone may find another package's source.
 unpack_source() {
-    local package="$1" version="$2" work="$3"
-    (cd "$CACHE/src" && ls "${package}_${version%%-*}"*.orig.tar.* >/dev/null 2>&1 ||
-        apt-get source -qq --download-only "$package=$version" >&2)
+    local package="$1" version="$2" work="$3" fetchAs="${4:-$1}"
+    if ! ls "$CACHE/src/${package}_${version%%-*}"*.orig.tar.* >/dev/null 2>&1; then
+        (cd "$CACHE/src" && apt-get source -qq --download-only "$fetchAs=$version" 2>&1 | { grep -v unsandboxed || true; } >&2)
+    fi
     rm -rf "$work" && mkdir -p "$work"
     local upstream="${version#*:}"; upstream="${upstream%-*}"
     local tarball
@@ -53,7 +57,7 @@ build_ace() {
     if [ -f "$prefix/lib/libACE.a" ]; then echo "$prefix"; return; fi
     say "ACE $version for $CROSS (static, once: a few minutes)"
     local tree
-    tree="$(unpack_source ace "$version" "$CACHE/build/ace")"
+    tree="$(unpack_source ace "$version" "$CACHE/build/ace" libace-dev)"
     export ACE_ROOT="$tree" MPC_ROOT="$tree/MPC"
     patch_ace "$ACE_ROOT"
     echo '#include "ace/config-win32.h"' > "$ACE_ROOT/ace/config.h"
@@ -88,14 +92,12 @@ build_win_iconv() {
     prefix="$CACHE/win_iconv-${version}-gcc${GCC_VERSION}"
     if [ -f "$prefix/lib/libwin_iconv.a" ]; then echo "$prefix"; return; fi
     say "win_iconv from glib2.0 $version"
-    local work="$CACHE/build/win_iconv" upstream="${version%-*}"
-    (cd "$CACHE/src" && ls glib2.0_"$upstream".orig.tar.* >/dev/null 2>&1 ||
-        apt-get source -qq --download-only "glib2.0=$version" >&2)
-    rm -rf "$work" && mkdir -p "$work" "$prefix/lib"
-    tar -xf "$CACHE/src/glib2.0_$upstream.orig.tar.xz" -C "$work" "glib-$upstream/glib/win_iconv.c"
-    "$CC" -O2 -DUSE_LIBICONV_DLL -c "$work/glib-$upstream/glib/win_iconv.c" -o "$work/win_iconv.o"
-    "$CROSS-ar" rcs "$prefix/lib/libwin_iconv.a" "$work/win_iconv.o"
-    rm -rf "$work"
+    local tree
+    tree="$(unpack_source glib2.0 "$version" "$CACHE/build/win_iconv")"
+    mkdir -p "$prefix/lib"
+    "$CC" -O2 -DUSE_LIBICONV_DLL -c "$tree/glib/win_iconv.c" -o "$tree/win_iconv.o"
+    "$CROSS-ar" rcs "$prefix/lib/libwin_iconv.a" "$tree/win_iconv.o"
+    rm -rf "$CACHE/build/win_iconv"
     echo "$prefix"
 }
 
@@ -140,12 +142,16 @@ build_googletest() {
 
 # Every prefix, one per line, in a file CMake reads (TIDE_WINDOWS_DEPS).
 write_prefixes() {
-    local file="$CACHE/prefixes-gcc${GCC_VERSION}.cmake"
+    local file="$CACHE/prefixes-gcc${GCC_VERSION}.cmake" ace iconv lua googletest
+    ace="$(build_ace)"
+    iconv="$(build_win_iconv)"
+    lua="$(build_lua)"
+    googletest="$(build_googletest)"
     {
-        echo "set(TIDE_ACE_PREFIX \"$(build_ace)\")"
-        echo "set(TIDE_WIN_ICONV_PREFIX \"$(build_win_iconv)\")"
-        echo "set(TIDE_LUA_PREFIX \"$(build_lua)\")"
-        echo "set(TIDE_GOOGLETEST_PREFIX \"$(build_googletest)\")"
+        echo "set(TIDE_ACE_PREFIX \"$ace\")"
+        echo "set(TIDE_WIN_ICONV_PREFIX \"$iconv\")"
+        echo "set(TIDE_LUA_PREFIX \"$lua\")"
+        echo "set(TIDE_GOOGLETEST_PREFIX \"$googletest\")"
     } > "$file.new"
     mv "$file.new" "$file"
     echo "$file"
