@@ -13,6 +13,9 @@ namespace tide::tidehost {
 // wide command line, not from the ANSI code page).
 std::vector<std::string> CommandLineWords(int argc, char** argv);
 
+// The folder the running program's file is in, in UTF-8; empty when the system cannot say.
+std::string ProgramFolder();
+
 // Standard output and error write bytes as they are given (on Windows: no carriage return
 // is added before a line feed).
 void UseByteStreams();

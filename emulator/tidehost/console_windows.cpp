@@ -34,6 +34,15 @@ std::vector<std::string> CommandLineWords(int argc, char** argv) {
     return words;
 }
 
+std::string ProgramFolder() {
+    wchar_t path[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+    if (length == 0 || length >= sizeof path / sizeof path[0]) return {};
+    const std::string program = Utf8(path);
+    const size_t separator = program.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : program.substr(0, separator);
+}
+
 void UseByteStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);

@@ -4,13 +4,33 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <lua.hpp>
+
+#include "emulator/module_loading.h"
+#include "emulator/tidehost/console.h"
 
 namespace tide::tidehost {
 
-bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+namespace {
+
+// Where the modules are when nothing names them: beside an installed tidehost (its
+// library folder, found from its own location), else where the build put them.
+std::string DefaultPluginDirectory() {
     const char* fromEnvironment = std::getenv("TIDE_PLUGIN_DIR");
-    options->pluginDirectory = fromEnvironment && *fromEnvironment ? fromEnvironment : TIDE_PLUGIN_DIR;
+    if (fromEnvironment && *fromEnvironment) return fromEnvironment;
+    const std::string folder = ProgramFolder();
+    if (!folder.empty()) {
+        const std::string installed = folder + "/" + TIDE_INSTALLED_PLUGINS;
+        if (std::ifstream(emulator::ModuleFile(installed, "Tidelisten"))) return installed;
+    }
+    return TIDE_PLUGIN_DIR;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+    options->pluginDirectory = DefaultPluginDirectory();
     int i = 1;
     for (; i < argc; ++i) {
         const char* word = argv[i];
@@ -70,7 +90,8 @@ std::string UsageText() {
                "ARGS in `arg` (arg[0] is the script) and as `...`.\n"
                "\n"
                "  --plugins DIR         the folder holding the Tidelisten and Tidespeak modules\n"
-               "                        (default: $TIDE_PLUGIN_DIR, else ") +
+               "                        (default: $TIDE_PLUGIN_DIR, else the installed ones,\n"
+               "                        else ") +
            TIDE_PLUGIN_DIR +
            ")\n"
            "  --no-address-table    offer the plug-ins no address table, as the original host\n"

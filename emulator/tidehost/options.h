@@ -15,7 +15,8 @@ struct Options {
     // 32 bits.
     bool withoutAddressTable = false;
     // Where the Tidelisten and Tidespeak modules are: --plugins, else $TIDE_PLUGIN_DIR,
-    // else the folder the build put them in.
+    // else the library folder of an installed tidehost, else the folder the build put
+    // them in.
     std::string pluginDirectory;
     // The script's path; "-" reads it from standard input.
     std::string script;
