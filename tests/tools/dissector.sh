@@ -8,14 +8,7 @@
 TIDEHOST="$1"
 SOURCE="$2"
 DISSECTOR="$SOURCE/tools/wireshark/tide.lua"
-WORK="$(mktemp -d)"
-CAPTURE=""
-trap '[ -n "$CAPTURE" ] && kill $CAPTURE 2>/dev/null; rm -rf "$WORK"' EXIT
-FAILURES=0
-fail() {
-    echo "FAILED: $*" >&2
-    FAILURES=$((FAILURES + 1))
-}
+. "$SOURCE/tests/tools/checks.sh"
 GROUP=239.255.65.1
 
 # A home of its own: no preferences or personal plugins of whoever runs the test.
@@ -32,15 +25,9 @@ expect() { # NAME EXPECTED-FILE: the output in $WORK/out is the expected one
     diff "$2" "$WORK/out" >"$WORK/diff" || fail "$1: $(cat "$WORK/diff") $(cat "$WORK/tshark.err")"
 }
 
-: >"$WORK/dumpcap.err"
 dumpcap -i lo -f udp -w "$WORK/capture.pcapng" -q 2>"$WORK/dumpcap.err" &
-CAPTURE=$!
-tries=0
-until grep -q "Capturing on" "$WORK/dumpcap.err"; do
-    tries=$((tries + 1))
-    [ "$tries" -gt 100 ] && { fail "dumpcap did not start: $(cat "$WORK/dumpcap.err")"; exit 1; }
-    sleep 0.1
-done
+BACKGROUND=$!
+wait_for "$WORK/dumpcap.err" "Capturing on"
 
 head -c 50000 /dev/urandom >"$WORK/file.bin"
 "$TIDEHOST" "$SOURCE/examples/speak.lua" --group $GROUP --port 7001 "Grüße über Prozesse" --file "$WORK/file.bin" \
@@ -64,9 +51,9 @@ python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 46502 <<'EOF' || fail "se
 0 2 30000 20480 9520 2 2
 EOF
 sleep 0.5
-kill -INT $CAPTURE
-wait $CAPTURE
-CAPTURE=""
+kill -INT $BACKGROUND
+wait $BACKGROUND
+BACKGROUND=""
 
 # Found on RX's port by length and header alone, field by field as sent.
 fields -Y "udp.dstport == 7001 && tide" >"$WORK/out"
@@ -115,8 +102,4 @@ cat >"$WORK/expected" <<'EOF'
 EOF
 expect "Decode As on port 46502" "$WORK/expected"
 
-if [ "$FAILURES" -ne 0 ]; then
-    echo "$FAILURES check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish
