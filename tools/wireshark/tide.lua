@@ -129,9 +129,13 @@ local function dissect(tvb, pinfo, tree)
   pinfo.cols.protocol = "TIDE"
   local root = tree:add(tide, tvb())
   if tvb:len() < kHeaderBytes then
-    local problem = problems_of(nil, length)[1]
-    root:add_proto_expert_info(problem[1], problem[2])
-    pinfo.cols.info = problem[2]
+    if length >= kHeaderBytes then
+      root:append_text(", header not captured")
+    else
+      local problem = problems_of(nil, length)[1]
+      root:add_proto_expert_info(problem[1], problem[2])
+      pinfo.cols.info = problem[2]
+    end
     return tvb:len()
   end
   local header = read_header(tvb)
@@ -184,15 +188,16 @@ shared.dissector = function(tvb, pinfo, tree)
 end
 for port = 1, 65535 do owners[port] = udp_ports:get_dissector(port) end
 
-local forced_port = 0
+-- Only what changed is touched, so that a Decode As on another port stays as it was.
+local sharing, forced_port = false, 0
 local function apply_preferences()
-  for port, owner in pairs(owners) do
-    udp_ports:add(port, tide.prefs.other_ports and shared or owner)
-  end
   if forced_port ~= 0 then
     local owner = owners[forced_port]
-    if owner then udp_ports:add(forced_port, tide.prefs.other_ports and shared or owner)
-    else udp_ports:remove(forced_port, tide) end
+    if owner then udp_ports:add(forced_port, sharing and shared or owner) else udp_ports:remove(forced_port, tide) end
+  end
+  if tide.prefs.other_ports ~= sharing then
+    sharing = tide.prefs.other_ports
+    for port, owner in pairs(owners) do udp_ports:add(port, sharing and shared or owner) end
   end
   forced_port = tide.prefs.port
   if forced_port ~= 0 then udp_ports:add(forced_port, tide) end
