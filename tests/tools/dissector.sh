@@ -76,7 +76,7 @@ tshark_read -o tide.other_ports:FALSE -Y "udp.dstport == 7001 && tide" >"$WORK/o
 fields -o tide.port:46501 -Y "udp.dstport == 46501" >"$WORK/out"
 cat >"$WORK/expected" <<'EOF'
 46501|||||||||Datagram of 4 bytes, shorter than the 28-byte header: a receiver drops it
-46501|0|2|30000|0|20480|2|1||Binary datagram of 1000 bytes, shorter than 28 + data_size 20480: a receiver drops it
+46501|0|2|30000|0|20480|2|1||Datagram of 1000 bytes, shorter than 28 + data_size 20480: a receiver drops it
 46501|0|3|30000|0|20481|2|1||data_size 20481 outside 0..20480: a receiver drops it
 46501|0|4|30000|0|-1|2|1||data_size -1 outside 0..20480: a receiver drops it
 46501|0|5|30000|-20480|20480|2|1||data_offset -20480 is negative: a receiver drops it
@@ -97,7 +97,7 @@ expect "the heuristic on the raw datagrams" "$WORK/expected"
 # Forced by Decode As.
 fields -d udp.port==46502,tide -Y "udp.dstport == 46502" >"$WORK/out"
 cat >"$WORK/expected" <<'EOF'
-46502|0|1|30000|20480|9520|2|2||Binary datagram of 100 bytes, shorter than 28 + data_size 9520: a receiver drops it
+46502|0|1|30000|20480|9520|2|2||Datagram of 100 bytes, shorter than 28 + data_size 9520: a receiver drops it
 46502|0|2|30000|20480|9520|2|2||
 EOF
 expect "Decode As on port 46502" "$WORK/expected"

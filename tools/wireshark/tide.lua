@@ -81,8 +81,8 @@ local function problems_of(header, length)
   local function range(info, text) table.insert(ranges, {info, text}) end
   if h.data_size < 0 or h.data_size > kFragmentBytes then
     range(experts.size_range, string.format("data_size %d outside 0..20480", h.data_size))
-  elseif h.data_type == kBinary and length < kHeaderBytes + h.data_size then
-    range(experts.truncated, string.format("Binary datagram of %d bytes, shorter than 28 + data_size %d", length, h.data_size))
+  elseif length < kHeaderBytes + h.data_size then
+    range(experts.truncated, string.format("Datagram of %d bytes, shorter than 28 + data_size %d", length, h.data_size))
   end
   if h.data_offset < 0 then range(experts.offset_range, string.format("data_offset %d is negative", h.data_offset)) end
   if h.data_tsize < 0 then range(experts.tsize_range, string.format("data_tsize %d is negative", h.data_tsize)) end
