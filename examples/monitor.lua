@@ -1,0 +1,230 @@
+-- A live monitor of one multicast group: once a second, per sender, what came, how fast,
+-- and what is missing, from what a Tidelisten object hands its script; a summary at the end.
+local usage = [[
+usage: tidehost monitor.lua [--group ADDRESS] [--port PORT] [--seconds S]
+
+Joins the group (default 239.255.0.1:7001) and once a second prints, per sender
+(remote_host), its text datagrams and payload bytes per second, its text messages
+complete and incomplete (fragments missing), the repeated datagrams seen, and the
+message numbers that never arrived (gaps in index, counted from the first number
+seen); then one line for binary messages. A summary follows at the end. Runs until
+interrupted (Ctrl-C) or for S seconds.
+  --group ADDRESS  multicast group to join
+  --port PORT      UDP port
+  --seconds S      stop after S seconds
+  --help           this text
+
+What a listener shows a script sets the limits: every text datagram comes with
+its header, so texts are counted fragment by fragment. A binary message comes
+only once complete, with its length but neither its sender nor its number, and
+its fragments and their repeats are never shown. So binary messages are counted
+for all senders together, a sender's binary messages are among the numbers
+missing from its texts, and an incomplete binary message is seen only as a
+missing number: the monitor can infer it, not tell it from a lost one.]]
+
+package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
+local options = require("options")
+local cli = options.reader("monitor.lua", usage)
+local fail, value = cli.fail, cli.value
+
+local group, port_number, seconds = "239.255.0.1", 7001, nil
+while cli.i <= #arg do
+  local word = arg[cli.i]
+  if word == "--help" or word == "-h" then print(usage) os.exit(0)
+  elseif word == "--group" then group = value(options.text)
+  elseif word == "--port" then port_number = value(options.port)
+  elseif word == "--seconds" then seconds = value(options.number)
+  else fail("unknown argument " .. word) end
+  cli.i = cli.i + 1
+end
+
+-- Message numbers wrap modulo 2^32; a sender's numbers are laid out on an unbounded line
+-- from its first one, so that gaps are plain ranges.
+local kWrap, kHalf = 1 << 32, 1 << 31
+local function as_index(n) n = n % kWrap return n >= kHalf and n - kWrap or n end
+-- Messages kept for their fragments and repeats, behind the newest number.
+local kKeptMessages = 1024
+
+local senders, order = {}, {}
+local binary = {messages = 0, bytes = 0, tick_messages = 0, tick_bytes = 0}
+
+local function sender_of(host_text)
+  local s = senders[host_text]
+  if not s then
+    s = {name = host_text, datagrams = 0, bytes = 0, tick_datagrams = 0, tick_bytes = 0, complete = 0,
+         incomplete = 0, incomplete_numbers = {}, repeats = 0, missing = {}, missing_count = 0, messages = {}, open = {}, kept = {},
+         kept_first = 1, kept_last = 1}
+    senders[host_text] = s
+    order[#order + 1] = s
+  end
+  return s
+end
+
+-- Takes `n` out of the sender's missing ranges, when it is there (a late message).
+local function arrived_late(s, n)
+  for k, range in ipairs(s.missing) do
+    if n >= range[1] and n <= range[2] then
+      table.remove(s.missing, k)
+      if n > range[1] then table.insert(s.missing, k, {range[1], n - 1}) end
+      if n < range[2] then table.insert(s.missing, k + (n > range[1] and 1 or 0), {n + 1, range[2]}) end
+      s.missing_count = s.missing_count - 1
+      return
+    end
+  end
+end
+
+-- A message left with fragments missing counts as incomplete once a later one has come.
+local function close_message(s, message)
+  if message.seen < message.tcount then
+    s.incomplete = s.incomplete + 1
+    s.incomplete_numbers[#s.incomplete_numbers + 1] = message.index
+  end
+end
+
+-- Keeps the message at `n` for its repeats, forgetting the oldest beyond kKeptMessages.
+local function keep(s, n, message)
+  s.messages[n] = message
+  s.open[n] = message
+  s.kept[s.kept_last] = n
+  s.kept_last = s.kept_last + 1
+  if s.kept_last - s.kept_first > kKeptMessages then
+    s.messages[s.kept[s.kept_first]] = nil
+    s.kept[s.kept_first] = nil
+    s.kept_first = s.kept_first + 1
+  end
+end
+
+-- The place of `index` on the sender's number line, moving its newest number forward.
+local function place(s, index)
+  if not s.newest then
+    s.newest, s.newest_index = 0, index
+    return 0
+  end
+  local ahead = (index - s.newest_index) % kWrap
+  if ahead >= kHalf then ahead = ahead - kWrap end
+  local n = s.newest + ahead
+  if ahead > 0 then
+    if ahead > 1 then
+      s.missing[#s.missing + 1] = {s.newest + 1, n - 1}
+      s.missing_count = s.missing_count + ahead - 1
+    end
+    for old, message in pairs(s.open) do
+      close_message(s, message)
+      s.open[old] = nil
+    end
+    s.newest, s.newest_index = n, index
+  elseif ahead < 0 and not s.messages[n] then
+    arrived_late(s, n)
+  end
+  return n
+end
+
+local monitor = {}
+
+function monitor:onText(list)
+  local s = sender_of(list.remote_host)
+  s.datagrams, s.tick_datagrams = s.datagrams + 1, s.tick_datagrams + 1
+  s.bytes, s.tick_bytes = s.bytes + list.data_size, s.tick_bytes + list.data_size
+  local n = place(s, list.index)
+  local message = s.messages[n]
+  if not message then
+    message = {index = list.index, tcount = list.tcount, seen = 0, fragments = {}}
+    keep(s, n, message)
+  end
+  if message.fragments[list.tindex] then
+    s.repeats = s.repeats + 1
+  else
+    message.fragments[list.tindex] = true
+    message.seen = message.seen + 1
+    if message.seen == message.tcount then s.complete = s.complete + 1 end
+  end
+end
+
+function monitor:onBinary(address, length)
+  binary.messages, binary.tick_messages = binary.messages + 1, binary.tick_messages + 1
+  binary.bytes, binary.tick_bytes = binary.bytes + length, binary.tick_bytes + length
+end
+
+-- "2, 4..5, 9": the sender's missing numbers, as the sender wrote them, the first few.
+local function missing_text(s)
+  local parts = {}
+  for k, range in ipairs(s.missing) do
+    if k > 8 then parts[#parts + 1] = "..." break end
+    local first = as_index(s.newest_index + range[1] - s.newest)
+    local last = as_index(s.newest_index + range[2] - s.newest)
+    parts[#parts + 1] = first == last and tostring(first) or string.format("%d..%d", first, last)
+  end
+  return table.concat(parts, ", ")
+end
+
+local function incomplete_text(s)
+  local shown = table.move(s.incomplete_numbers, 1, math.min(8, s.incomplete), 1, {})
+  for k, n in ipairs(shown) do shown[k] = tostring(n) end
+  if s.incomplete > 8 then shown[#shown + 1] = "..." end
+  return table.concat(shown, ", ")
+end
+
+local function counted(count, numbers)
+  return count > 0 and string.format("%d (%s)", count, numbers) or "0"
+end
+
+local function counts_text(s)
+  return string.format("texts complete %d, incomplete %s, repeats %d; missing %s", s.complete,
+                       counted(s.incomplete, incomplete_text(s)), s.repeats, counted(s.missing_count, missing_text(s)))
+end
+
+local started = host.now()
+local function report(elapsed)
+  local stamp = string.format("[%4d s]", math.floor(elapsed + 0.5))
+  if #order == 0 and binary.messages == 0 then print(stamp .. " nothing yet") end
+  for _, s in ipairs(order) do
+    print(string.format("%s %s: %d datagrams/s, %d B/s; %s", stamp, s.name, s.tick_datagrams,
+                        s.tick_bytes, counts_text(s)))
+    s.tick_datagrams, s.tick_bytes = 0, 0
+  end
+  if binary.messages > 0 then
+    print(string.format("%s binary, any sender: %d messages/s, %d B/s; complete %d", stamp, binary.tick_messages,
+                        binary.tick_bytes, binary.messages))
+    binary.tick_messages, binary.tick_bytes = 0, 0
+  end
+end
+
+local listener = xtra.new("Tidelisten")
+listener:SetScriptObject(monitor)
+listener:OnTextData(symbol("onText"))
+listener:OnBinaryData(symbol("onBinary"))
+if listener:Open(port_number, group) ~= 0 then
+  io.stderr:write(string.format("monitor.lua: cannot join %s:%d\n", group, port_number))
+  os.exit(1)
+end
+listener:Start()
+io.stdout:setvbuf("line")
+print(string.format("monitoring %s:%d%s", group, port_number,
+                    seconds and string.format(" for %g s", seconds) or " (Ctrl-C ends)"))
+
+local ended, tick = "timeout", 0
+while ended == "timeout" and not (seconds and tick >= seconds) do
+  local deadline = seconds and math.min(tick + 1, seconds) or tick + 1
+  local slice = deadline - (host.now() - started)
+  if slice > 0 then ended = host.run(slice) end
+  if ended == "timeout" and deadline == tick + 1 then report(deadline) end
+  tick = deadline
+end
+listener:Stop()
+listener:Close()
+
+print(string.format("summary after %.1f s (%s):", host.now() - started, ended))
+local missing = 0
+for _, s in ipairs(order) do
+  for _, message in pairs(s.open) do close_message(s, message) end
+  print(string.format("  %s: %d text datagrams, %d payload bytes; %s", s.name, s.datagrams, s.bytes, counts_text(s)))
+  missing = missing + s.missing_count
+end
+print(string.format("  binary, any sender: complete %d, %d bytes", binary.messages, binary.bytes))
+if #order == 0 and binary.messages == 0 then print("  nothing arrived") end
+-- A binary message shows no number: the numbers missing are its messages too.
+if missing > 0 then
+  print(string.format("  %d numbers missing: up to %d of them binary messages that came, at least %d lost or binary" ..
+                      " messages left incomplete", missing, math.min(missing, binary.messages),
+                      math.max(0, missing - binary.messages)))
+end

@@ -1,0 +1,68 @@
+#!/bin/sh
+# The live monitor against senders that lose things on purpose: a Tidespeak whose numbers
+# skip on the monitored port and whose long text comes twice, then a raw sender that
+# leaves out a fragment of a text and of a binary message, repeats a datagram and skips a
+# number, then one whose numbers wrap. The summary must name every planted gap, drop and
+# repeat exactly. Run by tide_in_private_network with the tidehost binary as $1 and the
+# source folder as $2.
+TIDEHOST="$1"
+SOURCE="$2"
+. "$SOURCE/tests/tools/checks.sh"
+GROUP=239.255.66.1
+PORT=46601
+SEND="$SOURCE/tests/tools/send_datagrams.py"
+
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port $PORT --seconds 5 >"$WORK/monitor.out" \
+    2>"$WORK/monitor.err" &
+BACKGROUND=$!
+wait_for "$WORK/monitor.out" "monitoring $GROUP:$PORT for 5 s"
+
+head -c 50000 /dev/urandom >"$WORK/file.bin"
+"$TIDEHOST" "$SOURCE/tests/tools/skipping_sender.lua" $GROUP $PORT 46602 "$WORK/file.bin" >"$WORK/sender.out" 2>&1 ||
+    fail "skipping_sender.lua: $(cat "$WORK/sender.out")"
+# Text #2 without its fragment 2, binary #3 without its fragment 1, text #5 twice, no #6.
+python3 "$SEND" $GROUP $PORT <<'LINES' || fail "send_datagrams.py"
+1 1 4 0 4 1 1 text=a
+1 2 41002 0 20480 3 1 text=x
+1 2 41002 40960 42 3 3 text=y
+0 3 30000 20480 9520 2 2
+0 4 100 0 100 1 1
+1 5 4 0 4 1 1 text=b
+1 5 4 0 4 1 1 text=b
+1 7 4 0 4 1 1 text=c
+LINES
+python3 "$SEND" $GROUP $PORT <<'LINES' || fail "send_datagrams.py, wrapping"
+1 2147483646 4 0 4 1 1 text=d
+1 -2147483647 4 0 4 1 1 text=e
+LINES
+wait $BACKGROUND || fail "monitor.lua failed: $(cat "$WORK/monitor.err")"
+BACKGROUND=""
+
+sed -E 's/127\.0\.0\.1:[0-9]+/SENDER/' "$WORK/monitor.out" >"$WORK/out"
+sed -n '/^summary after/,$p' "$WORK/out" | tail -n +2 >"$WORK/summary"
+cat >"$WORK/expected" <<'EOF'
+  SENDER: 8 text datagrams, 120020 payload bytes; texts complete 3, incomplete 0, repeats 3; missing 3 (2, 4..5)
+  SENDER: 6 text datagrams, 20538 payload bytes; texts complete 3, incomplete 1 (2), repeats 1; missing 3 (3..4, 6)
+  SENDER: 2 text datagrams, 8 payload bytes; texts complete 2, incomplete 0, repeats 0; missing 2 (2147483647..-2147483648)
+  binary, any sender: complete 2, 50100 bytes
+  8 numbers missing: up to 2 of them binary messages that came, at least 6 lost or binary messages left incomplete
+EOF
+diff "$WORK/expected" "$WORK/summary" >"$WORK/diff" || fail "the summary: $(cat "$WORK/diff")"
+grep -qE '^summary after 5\.[0-9] s \(timeout\):$' "$WORK/out" || fail "the summary's head: $(cat "$WORK/out")"
+# A report a second; the last one names every sender and the binary messages.
+[ "$(grep -c '^\[   [1-5] s\] ' "$WORK/out")" -ge 5 ] || fail "a report a second: $(cat "$WORK/out")"
+[ "$(grep -cF '[   5 s] ' "$WORK/out")" -eq 4 ] || fail "the report of second 5: $(cat "$WORK/out")"
+# The first sender's rates, whichever seconds its datagrams fell in, add up to what it sent.
+first="$(grep -m1 -oE '127\.0\.0\.1:[0-9]+' "$WORK/monitor.out")"
+grep -F "s] $first: " "$WORK/monitor.out" | sed -E 's/.*: ([0-9]+) datagrams\/s, ([0-9]+) B\/s;.*/\1 \2/' |
+    awk '{ d += $1; b += $2 } END { print d, b }' >"$WORK/rates"
+[ "$(cat "$WORK/rates")" = "8 120020" ] || fail "the first sender's rates add up to $(cat "$WORK/rates")"
+[ -s "$WORK/monitor.err" ] && fail "monitor.lua reported: $(cat "$WORK/monitor.err")"
+
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" --help >"$WORK/help.out" 2>&1 || fail "monitor.lua --help failed"
+grep -qF "usage: tidehost monitor.lua" "$WORK/help.out" && grep -qF "seen only as a" "$WORK/help.out" ||
+    fail "monitor.lua --help: $(cat "$WORK/help.out")"
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" --port 70000 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "monitor.lua with a bad port does not end with status 2"
+
+finish
