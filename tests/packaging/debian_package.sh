@@ -29,7 +29,8 @@ dpkg-deb -x "$PACKAGE" "$WORK/root"
 ROOT="$WORK/root"
 TIDEHOST="$ROOT/usr/bin/tidehost"
 EXAMPLES="$ROOT/usr/share/doc/tidehost/examples"
-for file in "$TIDEHOST" "$ROOT/usr/lib/tide/Tidelisten.so" "$ROOT/usr/lib/tide/Tidespeak.so" "$EXAMPLES/listen.lua"; do
+for file in "$TIDEHOST" "$ROOT/usr/lib/tide/Tidelisten.so" "$ROOT/usr/lib/tide/Tidespeak.so" "$EXAMPLES/listen.lua" \
+    "$EXAMPLES/monitor.lua" "$ROOT/usr/share/doc/tidehost/wireshark/tide.lua"; do
     [ -e "$file" ] || fail "the package has no $file"
 done
 
