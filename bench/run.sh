@@ -117,23 +117,10 @@ awk '
     }' CSV="$CSV" "$RAW.medians"
 cp "$CSV" "$RESULTS/latest.csv"
 
-# Datagrams per second per row.
+# The chart: each row beside its baseline, bars from zero, ratios written on them.
 CHART="$RESULTS/bench-$STAMP.png"
-awk '$3 == "datagrams/s" {print $1, $2} $1 == "deliver-binary" {print $1, $2 * 1e6 / 20480}' "$RAW.medians" > "$RAW.chart"
-if command -v gnuplot >/dev/null && [ -s "$RAW.chart" ]; then
-    gnuplot <<PLOT
-set terminal png size 1000,500
-set output "$CHART"
-set style fill solid 0.8
-set boxwidth 0.6
-set ylabel "datagrams per second (medians of $ROUNDS rounds)"
-set xtics rotate by -30
-set grid ytics
-unset key
-plot "$RAW.chart" using 0:2:xtic(1) with boxes
-PLOT
-    cp "$CHART" "$RESULTS/latest.png"
-    say "chart: $CHART"
+if command -v gnuplot >/dev/null; then
+    "$HERE/chart.sh" "$CSV" "$CHART" "$ROUNDS" && cp "$CHART" "$RESULTS/latest.png" && say "chart: $CHART"
 fi
 say "figures: $CSV"
-rm -f "$RAW.medians" "$RAW.chart"
+rm -f "$RAW.medians"

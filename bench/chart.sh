@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Draws the benchmark figures of one run (the CSV bench/run.sh writes) as a chart that
+# reads at a glance: one panel per kind of work, each row next to the baseline it is
+# measured against, bars from zero, every bar labelled with its ratio to that baseline.
+#   bench/chart.sh RESULTS.csv CHART.png [ROUNDS]
+set -euo pipefail
+CSV="$1"
+CHART="$2"
+ROUNDS="${3:-several}"
+DATA="$(mktemp -d)"
+trap 'rm -rf "$DATA"' EXIT
+
+# panel  row  baseline  label  short name (of a row others are measured against);
+# a row that is its own baseline is drawn grey.
+cat >"$DATA/layout" <<'LAYOUT'
+sending send-raw send-raw raw_loop,_one_buffer one_buffer
+sending send-raw-block send-raw raw_loop,_from_a_block raw_block
+sending send-sender send-raw-block DatagramSender -
+sending send-plugin send-raw-block SendBuffer_(module) -
+sending iperf-sent send-raw iperf2 -
+receiving receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
+receiving receive-listener-rate receive-raw-rate GroupListener -
+receiving receive-listener-warm-rate receive-raw-rate GroupListener,_warm -
+receiving iperf-received receive-raw-rate iperf2 -
+delivery receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
+delivery deliver-text receive-raw-rate text_to_a_Lua_handler -
+delivery deliver-binary receive-raw-rate binary_to_a_Lua_handler -
+LAYOUT
+
+# Every figure in datagrams per second: a binary message's rate counts its fragments.
+awk -F, 'NR > 1 {
+        value = $2
+        if ($1 == "deliver-binary") { value = $2 * 1e6 / 20480; $3 = "datagrams/s" }
+        if ($3 == "datagrams/s") print $1, value
+    }' "$CSV" >"$DATA/values"
+
+for panel in sending receiving delivery; do
+    awk -v panel="$panel" '
+        FNR == NR { value[$1] = $2; next }
+        { gsub("_", " ", $4); gsub("_", " ", $5); short[$2] = $5 }
+        $1 == panel && ($2 in value) {
+            ratio = ($3 in value && value[$3] > 0) ? value[$2] / value[$3] : 0
+            label = $2 == $3 ? "baseline" : sprintf("%.2f×\\nof %s", ratio, short[$3])
+            # grey for a baseline, blue for the rest (colours as 0xRRGGBB)
+            printf "%d\t%s\t%s\t%s\t%d\n", n++, value[$2], $4, label, $2 == $3 ? 10066329 : 4487082
+        }' "$DATA/values" "$DATA/layout" >"$DATA/$panel"
+done
+
+plot_panel() {  # FILE TITLE
+    cat <<PANEL
+set title "$2"
+stats "$1" using 2 nooutput
+set yrange [0:STATS_max * 1.25]
+set xrange [-0.6:STATS_records - 0.4]
+plot "$1" using 1:2:5:xtic(3) with boxes lc rgb variable, \\
+     "" using 1:2:4 with labels offset 0,1.5 font ",9"
+PANEL
+}
+
+gnuplot <<PLOT
+set terminal pngcairo size 1600,640 font ",10"
+set output "$CHART"
+set datafile separator "\t"
+set multiplot layout 1,3 title "Medians of $ROUNDS rounds on private loopback; every bar against the baseline it names"
+set style fill solid 0.85
+set boxwidth 0.6
+set grid ytics
+unset key
+set format y "%.0s %c"
+set ylabel "datagrams per second"
+set xtics rotate by -25 scale 0 font ",9"
+set bmargin 7
+$(plot_panel "$DATA/sending" "Sending")
+$(plot_panel "$DATA/receiving" "Receiving (a 20000-datagram burst)")
+$(plot_panel "$DATA/delivery" "Delivery to script handlers")
+unset multiplot
+PLOT
