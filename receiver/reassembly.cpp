@@ -63,6 +63,11 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
         // A buffer too small for the message grows; when it cannot, the old one stays and
         // the fragments that do not fit it are dropped below.
         if (header.data_tsize >= bufferBytes) Grow(int64_t{header.data_tsize} + kBufferSlackBytes);
+    } else if (!reassemblyBuffer || assemblingTotal > bufferBytes) {
+        // The same length as before, but the buffer no longer holds it: a script shrank
+        // it, or growing failed. Waiting for a new length would leave every message of
+        // this one unheard. Fragments already taken went with the old buffer.
+        if (Grow(int64_t{assemblingTotal} + kBufferSlackBytes)) StartMessage();
     }
     if (header.index != assemblingIndex) {
         assemblingIndex = header.index;

@@ -267,6 +267,35 @@ TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {
     EXPECT_EQ(binaries[0].bytes, message);
 }
 
+TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessagesOfThatLength) {
+    RawSender peer(kGroup, kPort);
+    peer.Send(Fragment(Pattern(10000, 1), 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 1; }));
+    Set(listener, "BufferSize", Integer(4096));
+    ASSERT_EQ(BufferSize(), 4096);
+    // Of the same length as the one before the shrink: a receiver of fixed-size messages.
+    for (int32_t index = 2; index <= 3; ++index) peer.Send(Fragment(Pattern(10000, index), index, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 3; })) << "messages of that length went unheard";
+    EXPECT_EQ(binaries[1].bytes, Pattern(10000, 2));
+    EXPECT_EQ(binaries[2].bytes, Pattern(10000, 3));
+    EXPECT_EQ(BufferSize(), 11024);
+
+    // A shrink in the middle of a message: its first fragment's bytes went with the old
+    // buffer, so it is never handed over; the next message of that length is whole.
+    const Bytes long1 = Pattern(30000, 4);
+    const Bytes long2 = Pattern(30000, 5);
+    peer.Send(Fragment(long1, 4, 1));
+    PumpQuietly();
+    Set(listener, "BufferSize", Integer(25000));
+    peer.Send(Fragment(long1, 4, 2));
+    for (int32_t tindex : {1, 2}) peer.Send(Fragment(long2, 5, tindex));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 4; }));
+    EXPECT_EQ(binaries[3].bytes, long2);
+    EXPECT_EQ(BufferSize(), 31024);
+    PumpQuietly();
+    EXPECT_EQ(binaries.size(), 4u);
+}
+
 TEST_F(DeliveryTest, InterleavedSendersResetEachOthersCount) {
     RawSender first(kGroup, kPort);
     RawSender second(kGroup, kPort);
