@@ -85,8 +85,14 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
         // The first fragment of the message, or one that disagrees on the fragment count:
         // counting starts over for this count.
         StartMessage();
+        try {
+            taken.assign((static_cast<size_t>(header.tcount) + 63) / 64, 0);
+        } catch (const std::bad_alloc&) {
+            // Nowhere to note its fragments: the message cannot be counted, so it starts
+            // over with its next fragment.
+            return Outcome::kDropped;
+        }
         trackedCount = header.tcount;
-        taken.assign((static_cast<size_t>(header.tcount) + 63) / 64, 0);
     }
     const int32_t bit = header.tindex - 1;
     uint64_t& word = taken[static_cast<size_t>(bit / 64)];
