@@ -4,6 +4,8 @@
 // addresses handed to scripts.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/address_table.h"
@@ -152,6 +154,49 @@ TEST_F(ScriptObjectTest, InterfaceDescribesEachClassLineByLine) {
     EXPECT_EQ(StringResult(Call(listener, "Interface")), listenText);
     EXPECT_EQ(StringResult(Get(speaker, "interface")), speakText);
     EXPECT_EQ(StringResult(Call(speaker, "Interface")), speakText);
+}
+
+// The texts' own bytes, section markers and carriage returns included: with a locale
+// whose narrow set is Latin-1 and the object's set Latin-1 too, every byte converts to
+// itself.
+TEST_F(ScriptObjectTest, InterfaceHandsOverTheDescriptionsOwnBytes) {
+    char pattern[] = "/tmp/tide-locale-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::string directory = pattern;
+    const std::string make = "localedef -c -i C -f ISO-8859-1 " + directory + "/C.ISO-8859-1 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) {
+        std::system(("rm -rf " + directory).c_str());
+        GTEST_SKIP() << "localedef cannot make a Latin-1 locale here";
+    }
+    setenv("LOCPATH", directory.c_str(), 1);
+    const bool latin1 = std::setlocale(LC_ALL, "C.ISO-8859-1") != nullptr;
+
+    const std::string listenText =
+        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r"
+        "\xA1\xE1" "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
+        "stop():void\r-IID:GUID\r+BufferSize:long\r#ScriptObject:SCRIPT\r#OnData:Symbol\r";
+    const std::string speakText =
+        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r-PPointer:LONG_PTR\r"
+        "-IID:GUID\r"
+        "\xA1\xE1" "Tidespeak\rOpen(port:LONG,hostname:STRING):INT\rSendText(data:STRING,repeat:INT=1):INT\r"
+        "SendBinary(path:STRING,repeat:INT=1):INT\rSendBuffer(pointer:LONG_PTR,size:LONG,repeat:INT=1):INT\r"
+        "#Text:STRING\r#Binary:STRING\r";
+    if (latin1) {
+        host::HostValue listener = NewListener();
+        host::HostValue speaker = NewSpeaker();
+        for (const host::HostValue& object : {listener, speaker}) Set(object, "DirectorCode", String("ISO-8859-1"));
+        EXPECT_EQ(StringResult(Get(listener, "Interface")), listenText);
+        EXPECT_EQ(StringResult(Call(listener, "Interface")), listenText);
+        EXPECT_EQ(StringResult(Get(speaker, "interface")), speakText);
+        EXPECT_EQ(StringResult(Call(speaker, "Interface")), speakText);
+        // In UTF-8 each marker byte is its Latin-1 character.
+        Set(speaker, "DirectorCode", String("UTF-8"));
+        EXPECT_EQ(StringResult(Call(speaker, "Interface")).substr(0, 4), "\xC2\xA1\xC3\xA1");
+    }
+    std::setlocale(LC_ALL, "C.UTF-8");
+    unsetenv("LOCPATH");
+    std::system(("rm -rf " + directory).c_str());
+    ASSERT_TRUE(latin1) << "the Latin-1 locale made by localedef could not be set";
 }
 
 TEST_F(ScriptObjectTest, IidIsAGuidValueHoldingTheScriptClassId) {
