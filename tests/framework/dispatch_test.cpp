@@ -159,6 +159,75 @@ TEST_F(DispatchTest, CallMemberComparesTheCommonHandlersThenTheModulesOwnInOrder
     }
 }
 
+// The records the framework builds itself, as the recording module's members saw them.
+class BuiltRecordTest : public PluginHostTest {
+protected:
+    void SetUp() override {
+        PluginHostTest::SetUp();
+        std::string error;
+        recording = emulator::Module::Load(host, TIDE_RECORDING_MODULE, &error);
+        ASSERT_TRUE(recording) << error;
+        object = Own(recording->New());
+        value = calls.ValueInterface(object);
+        ASSERT_NE(value, nullptr);
+    }
+    void TearDown() override {
+        PluginHostTest::TearDown();
+        if (recording) {
+            EXPECT_TRUE(recording->Unload());
+        }
+    }
+    // What the member told of its record while `step` ran: the names after its own.
+    Names Told(const std::function<void()>& step) {
+        host.RecordMadeSymbols();
+        step();
+        host.RecordMadeSymbols(false);
+        Names told;
+        for (const std::string& name : host.madeSymbols()) {
+            if (name.rfind("reserved ", 0) == 0 || name.rfind("result ", 0) == 0 ||
+                name.rfind("argc ", 0) == 0 || name.rfind("argv ", 0) == 0)
+                told.push_back(name);
+        }
+        return told;
+    }
+    static std::string Argv(int i, const host::HostValue& v) {
+        return "argv " + std::to_string(i) + " " + std::to_string(v.words[0]) + " " +
+               std::to_string(v.words[1]);
+    }
+
+    std::unique_ptr<emulator::Module> recording;
+    host::HostValue object{};
+    host::IMoaMmXValue* value = nullptr;
+};
+
+TEST_F(BuiltRecordTest, CallDeleteAndCallAppendBuildTheirRecordsAroundTheGivenValue) {
+    const host::HostValue given = Integer(77);
+    EXPECT_EQ(Told([&] { EXPECT_EQ(value->CallDelete(&given), host::kOk); }),
+              (Names{"reserved 0 0", "result 0 0", "argc 1", Argv(0, given)}));
+    EXPECT_EQ(Told([&] { EXPECT_EQ(value->CallAppend(&given), host::kOk); }),
+              (Names{"reserved 0 0", "result 0 0", "argc 2", "argv 0 0 0", Argv(1, given)}));
+    EXPECT_EQ(host.RefCount(given), 1u) << "the value is passed as it is, without a reference of its own";
+}
+
+TEST_F(BuiltRecordTest, AForwardedWritePutsItsIndexValuesBetweenAVoidAndTheWrittenValue) {
+    const host::HostSymbol prop = host.Symbol("Prop");
+    const host::HostValue written = String("x");
+    const host::HostValue v0 = Integer(1);
+    const host::HostValue v1 = Integer(2);
+    const host::HostValue indexes[] = {v0, v1, Integer(3)};
+    EXPECT_EQ(Told([&] { EXPECT_EQ(value->WriteProperty(prop, 0, nullptr, &written), host::kOk); }),
+              (Names{"reserved 0 0", "result 0 0", "argc 2", "argv 0 0 0", Argv(1, written)}));
+    EXPECT_EQ(Told([&] { EXPECT_EQ(value->WriteProperty(prop, 1, indexes, &written), host::kOk); }),
+              (Names{"reserved 0 0", "result 0 0", "argc 3", "argv 0 0 0", Argv(1, v0), Argv(2, written)}));
+    EXPECT_EQ(Told([&] { EXPECT_EQ(value->WriteProperty(prop, 2, indexes, &written), host::kOk); }),
+              (Names{"reserved 0 0", "result 0 0", "argc 4", "argv 0 0 0", Argv(1, v0), Argv(2, v1),
+                     Argv(3, written)}));
+    EXPECT_EQ(
+        Told([&] { EXPECT_EQ(value->WriteProperty(prop, 3, indexes, &written), host::kNoSuchProperty); }),
+        Names{})
+        << "more than two index values reach no handler";
+}
+
 // What a forwarded write passes to its handler shows in what the handler does with its
 // arguments: argv = [void, the index values, the written value], argc = their count + 2.
 TEST_F(DispatchTest, ForwardedWritesPassTheirIndexValuesBeforeTheWrittenValue) {
