@@ -68,6 +68,11 @@ void Host::FailAddClassEntry(host::Status status) { registry_->FailAddClassEntry
 host::HostSymbol Host::Symbol(std::string_view name) { return symbols_.Intern(name); }
 const std::string& Host::SymbolName(host::HostSymbol symbol) const { return symbols_.Name(symbol); }
 
+void Host::RecordMadeSymbols(bool on) {
+    recordingSymbols_ = on;
+    if (on) madeSymbols_.clear();
+}
+
 host::HostValue Host::MakeInteger(int32_t n) { return values_.NewInteger(n); }
 host::HostValue Host::MakeFloat(double number) { return values_.NewFloat(number); }
 host::HostValue Host::MakeString(std::string_view bytes) {

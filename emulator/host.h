@@ -98,6 +98,11 @@ public:
     host::HostSymbol Symbol(std::string_view name);
     // The spelling a symbol was first made with; "" for an unknown symbol.
     const std::string& SymbolName(host::HostSymbol symbol) const;
+    // While on, keeps every name a plug-in passes to MakeSymbol, spelled exactly as it
+    // passed it, in order: symbols ignore case, so only this shows a wrong spelling or
+    // order of the names a dispatch compares. Switching it on clears what was kept.
+    void RecordMadeSymbols(bool on = true);
+    const std::vector<std::string>& madeSymbols() const { return madeSymbols_; }
 
     // --- Values: each made with one reference, which the caller releases ---
     host::HostValue MakeInteger(int32_t n);
@@ -163,6 +168,10 @@ public:
 
     // --- For the emulator's own parts and the module loader ---
     Ledger& ledger() { return ledger_; }
+    // The value services tell the host of each name a plug-in makes a symbol of.
+    void NoteMadeSymbol(const char* name) {
+        if (recordingSymbols_) madeSymbols_.emplace_back(name);
+    }
     ValueStore& values() { return values_; }
     SymbolTable& symbols() { return symbols_; }
 
@@ -171,6 +180,8 @@ private:
     SymbolTable symbols_;
     ValueStore values_;
     ForwardLog forwardLog_;
+    bool recordingSymbols_ = false;
+    std::vector<std::string> madeSymbols_;
     std::unique_ptr<HostCallbackObject> callback_;
     std::unique_ptr<HostMemoryObject> memory_;
     std::unique_ptr<ValueServicesObject> valueServices_;

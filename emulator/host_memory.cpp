@@ -17,7 +17,7 @@ HostMemoryObject::~HostMemoryObject() {
 
 void* HostMemoryObject::Allocate(uint32_t bytes) {
     if (!ledger_.OnHostThread("HostMemory::Allocate")) return nullptr;
-    if (failAll_ || failNext_ > 0) {
+    if (failAll_ || failNext_ > 0 || (refuse_ && refuse_(bytes))) {
         if (failNext_ > 0) --failNext_;
         ++ledger_.counters().refusedAllocations;
         return nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -26,6 +27,8 @@ public:
     void FailNextAllocations(size_t count) { failNext_ = count; }
     // Every Allocate call gives null until switched off.
     void FailAllAllocations(bool fail) { failAll_ = fail; }
+    // Asks `refuse` about every Allocate call (with its size) while set; true gives null.
+    void RefuseWhen(std::function<bool(uint32_t bytes)> refuse) { refuse_ = std::move(refuse); }
 
     size_t liveBlocks() const { return blocks_.size(); }
     // The serial number of the live block that starts at `block` (every block gets a new
@@ -44,6 +47,7 @@ private:
     uint64_t nextSerial_ = 1;
     size_t failNext_ = 0;
     bool failAll_ = false;
+    std::function<bool(uint32_t)> refuse_;
 };
 
 }  // namespace tide::emulator

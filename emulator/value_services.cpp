@@ -33,6 +33,7 @@ host::Status ValueServicesObject::MakeSymbol(const char* name, host::HostSymbol*
         Misuse("MakeSymbol with a null name or out pointer");
         return kBadArgument;
     }
+    host_.NoteMadeSymbol(name);
     *out = host_.symbols().Intern(name);
     return host::kOk;
 }

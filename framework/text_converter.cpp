@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 namespace tide {
 
@@ -194,7 +195,7 @@ uint32_t TextConverter::Convert(uint32_t byteCount, const void* input) {
     if (!handle_ || !input || byteCount > kMaxInputBytes) return kConversionFailed;
 
     size_t space = static_cast<size_t>(byteCount) * kOutputBytesPerInputByte;
-    auto* buffer = static_cast<char*>(std::malloc(space + kTerminatorBytes));
+    auto* buffer = new (std::nothrow) char[space + kTerminatorBytes];
     if (!buffer) return kConversionFailed;
     output_ = buffer;
 
@@ -206,7 +207,7 @@ uint32_t TextConverter::Convert(uint32_t byteCount, const void* input) {
 }
 
 void TextConverter::FreeOutput() {
-    if (output_ && output_ != gEmptyOutput) std::free(output_);
+    if (output_ && output_ != gEmptyOutput) delete[] output_;
     output_ = gEmptyOutput;
 }
 

@@ -2,13 +2,15 @@
 # Writes the seed corpora under fuzz/corpus/ (committed; run again only to change them).
 # Delivery seeds are records: a control byte (sender in bits 0-2, a setting in bits 3-4,
 # "send twice" in bit 5) and a datagram, records split by "|TIDE|". Converter seeds are
-# two set choices, a flags byte and the text.
+# two set choices, a flags byte and the text. Member-call seeds are calls: a control byte
+# (entry, object, letter case), a name choice, a count and typed values (member_call_fuzzer.cpp).
 set -euo pipefail
 cd "$(dirname "$0")"
 D=corpus/fuzz_delivery
 C=corpus/fuzz_text_converter
-rm -rf "$D" "$C"
-mkdir -p "$D" "$C"
+M=corpus/fuzz_member_calls
+rm -rf "$D" "$C" "$M"
+mkdir -p "$D" "$C" "$M"
 
 le32() { local v=$(( $1 & 0xFFFFFFFF )); printf "\\x$(printf %02x $((v & 255)))\\x$(printf %02x $((v >> 8 & 255)))\\x$(printf %02x $((v >> 16 & 255)))\\x$(printf %02x $((v >> 24 & 255)))"; }
 # header TYPE INDEX TSIZE OFFSET SIZE TCOUNT TINDEX
@@ -48,3 +50,21 @@ bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
 { printf '\x00\xff\x00'; printf 'ISO-8859-7\0'; printf '\xce\xb1\xce\xb2 ascii'; } > "$C/named_target"
 { printf '\x17\x00\x01'; printf '\xc8\x85\x93\x93\x96'; } > "$C/ebcdic_to_utf8"
 { printf '\x07\x06\x01'; printf 'abc'; } > "$C/char_to_wchar"
+
+# Member-call seeds. Names (kNames): 2 SetDirectorCode, 3 GetAt, 4 SetAt, 9 DirectorCode,
+# 10 BufferSize, 12 OnTextData, 13 OnBinaryData, 14 SetScriptObject, 16 SetBufferSize,
+# 17 Open, 18 Close, 19 Start, 20 Stop, 21 SendText, 24 Text, 26 delete, 30 the group.
+# Values: \x01 integer (0 stands for the test port), \x02 symbol, \x03 string, \x04 float,
+# \x05 object, \x06 list, \x00 void.
+int() { printf '\x01'; le32 "$1"; }
+str() { printf '\x03'; printf "\\x$(printf %02x ${#1})"; printf '%s' "$1"; }
+{ printf '\x00\x0e\x01\x05\x02'; printf '\x00\x0c\x01\x02\x00'; printf '\x00\x0d\x01\x02\x01'
+  printf '\x00\x11\x02'; int 0; str 239.255.67.1; printf '\x00\x13\x00'
+  printf '\x04\x11\x02'; int 0; str 239.255.67.1; printf '\x04\x15\x02'; str hi; int 3
+  printf '\x03\x03\x03\x03'; printf '\x00\x14\x00\x00\x12\x00'; } > "$M/listen_and_speak"
+{ printf '\x01\x0a\x02'; int 1; int 2; printf '\x02\x0a\x03'; int 4096; int 5; int 9000
+  printf '\x06\x18\x02'; str ab; int 2; printf '\x0a\x09\x01\x02\x09'; printf '\x00\x03\x01'; str DirectorCode
+  printf '\x08\x04\x02'; str DIRECTORCODE; str UTF-16LE; printf '\x05\x09\x00'; } > "$M/properties_with_index_values"
+{ printf '\x00\x10\x01'; int 2147483647; printf '\x00\x10\x01\x04'; printf '\x00\x00\x00\x00\x00\x00\x04\x40'
+  printf '\x00\x02\x01\x06\x09\x07'; printf '\x00\x0e\x01\x05\x00'; printf '\x04\x1a\x01\x00'
+  printf '\x00\x1b\x00'; printf '\x04\xffZap\0\x01'; int -1; } > "$M/odd_values"

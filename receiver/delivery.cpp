@@ -178,30 +178,49 @@ void WithdrawBufferAddress(ScriptObject& object) {
     receiver.bufferHandle = 0;
 }
 
+// A delivery's hold on its object and its block. A handler may let go of the last
+// reference to this very object, which must not be torn down before the delivery is
+// over; and however the delivery ends, the block goes back to the listener and the
+// reference is let go, or the object could never be torn down.
+class DeliveryHold {
+public:
+    DeliveryHold(host::Unknown* self, GroupListener& listener, std::unique_ptr<ReceiveBlock> block)
+        : self_(self), listener_(listener), block_(std::move(block)) {
+        self_->AddRef();
+    }
+    ~DeliveryHold() {
+        listener_.Recycle(std::move(block_));
+        self_->Release();
+    }
+    DeliveryHold(const DeliveryHold&) = delete;
+    DeliveryHold& operator=(const DeliveryHold&) = delete;
+    ReceiveBlock& block() { return *block_; }
+
+private:
+    host::Unknown* self_;
+    GroupListener& listener_;
+    std::unique_ptr<ReceiveBlock> block_;
+};
+
 void DeliverOne(ScriptObject& object) {
     GroupListener* listener = Listener(object);
     if (!listener) return;
-    std::unique_ptr<ReceiveBlock> block = listener->TakeFront();
-    if (!block) return;
-
-    // A handler may let go of the last reference to this very object; it must not be
-    // torn down before this delivery is over.
-    host::Unknown* self = object.state().valueInterface;
-    self->AddRef();
+    std::unique_ptr<ReceiveBlock> taken = listener->TakeFront();
+    if (!taken) return;
+    DeliveryHold hold(object.state().valueInterface, *listener, std::move(taken));
+    ReceiveBlock& block = hold.block();
 
     ReceiverState& receiver = Receiver(object);
-    FormatSender(block->sender, receiver.senderText);
+    FormatSender(block.sender, receiver.senderText);
     // A datagram too short for its header carries nothing that can be read.
-    if (block->length >= kHeaderBytes) {
-        const DatagramHeader header = ReadHeader(block->datagram);
+    if (block.length >= kHeaderBytes) {
+        const DatagramHeader header = ReadHeader(block.datagram);
         if (header.data_type == kTypeText) {
-            DeliverText(object, *block, header);
+            DeliverText(object, block, header);
         } else if (header.data_type == kTypeBinary) {
-            DeliverBinary(object, *block, header);
+            DeliverBinary(object, block, header);
         }
     }
-    listener->Recycle(std::move(block));
-    self->Release();
 }
 
 }  // namespace tide

@@ -94,6 +94,11 @@ void GroupListener::EndReceiveThread() {
     if (receiveThread.joinable()) receiveThread.join();
 }
 
+void GroupListener::Append(std::unique_ptr<ReceiveBlock> block) {
+    std::lock_guard<std::mutex> guard(queueLock);
+    queue.push_back(std::move(block));
+}
+
 std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
     std::lock_guard<std::mutex> guard(queueLock);
     if (queue.empty()) return nullptr;

@@ -78,6 +78,11 @@ public:
     // Datagrams that arrive afterwards wait in the socket.
     void Stop();
 
+    // Appends a block to the queue as if the receive thread had just received it (a fuzz
+    // target without sockets feeds deliveries this way). Any thread; throws
+    // std::bad_alloc when the queue cannot grow (the block is freed then).
+    void Append(std::unique_ptr<ReceiveBlock> block);
+
     // The oldest received block, now the caller's, or null when the queue is empty.
     // Delivery calls it without holding any lock of its own, and handles the block after.
     std::unique_ptr<ReceiveBlock> TakeFront();

@@ -63,6 +63,11 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
         // A buffer too small for the message grows; when it cannot, the old one stays and
         // the fragments that do not fit it are dropped below.
         if (header.data_tsize >= bufferBytes) Grow(int64_t{header.data_tsize} + kBufferSlackBytes);
+    } else if (!reassemblyBuffer || assemblingTotal > bufferBytes) {
+        // The same length as before, but the buffer no longer holds it: a script shrank
+        // it, or growing failed. Waiting for a new length would leave every message of
+        // this one unheard. Fragments already taken went with the old buffer.
+        if (Grow(int64_t{assemblingTotal} + kBufferSlackBytes)) StartMessage();
     }
     if (header.index != assemblingIndex) {
         assemblingIndex = header.index;
@@ -80,8 +85,14 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
         // The first fragment of the message, or one that disagrees on the fragment count:
         // counting starts over for this count.
         StartMessage();
+        try {
+            taken.assign((static_cast<size_t>(header.tcount) + 63) / 64, 0);
+        } catch (const std::bad_alloc&) {
+            // Nowhere to note its fragments: the message cannot be counted, so it starts
+            // over with its next fragment.
+            return Outcome::kDropped;
+        }
         trackedCount = header.tcount;
-        taken.assign((static_cast<size_t>(header.tcount) + 63) / 64, 0);
     }
     const int32_t bit = header.tindex - 1;
     uint64_t& word = taken[static_cast<size_t>(bit / 64)];

@@ -2,7 +2,9 @@
 // buffer that grows to fit the largest message seen. A new message starts whenever the
 // total length, the message number or the sender changes. Each fragment number counts
 // once per message, so repeated copies never complete a message early, and a fragment
-// that does not fit the buffer is dropped. Host's thread only.
+// that does not fit the buffer is dropped. A buffer that no longer holds the current
+// length (a script shrank it, or growing failed) grows again at the next fragment of it.
+// Host's thread only.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // The receiver's members: naming the script object and its handlers, the reassembly
 // buffer's size, and opening, starting, stopping and closing the listener. Arguments of
 // the wrong kind are ignored; results are what the script sees. Host's thread only.
+#include <new>
+
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
 #include "receiver/listener.h"
@@ -38,7 +40,12 @@ int32_t Open(ScriptObject& object, const host::HostCallRecord& record) {
     ConvertStringArgument(object, record, 2, "wchar_t", converter);
     GroupListener* listener = Listener(object);
     if (!listener) return -1;
-    return listener->Join(static_cast<uint16_t>(port), reinterpret_cast<const wchar_t*>(converter.output()));
+    try {
+        return listener->Join(static_cast<uint16_t>(port), reinterpret_cast<const wchar_t*>(converter.output()));
+    } catch (const std::bad_alloc&) {
+        // The address library found no memory for the host text: a join that failed.
+        return -1;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // DatagramSender: fragmentation, repeats and the message counter kept in the datagram itself.
 #include "sender/datagram_sender.h"
 
+#include <new>
+
 namespace tide {
 
 namespace {
@@ -39,11 +41,13 @@ DatagramSender::~DatagramSender() { sendSocket.close(); }
 int32_t DatagramSender::SetDestination(int32_t port, const wchar_t* host) {
     const auto portNumber = static_cast<u_short>(static_cast<uint32_t>(port) & 0xFFFFu);
     ACE_INET_Addr resolved;
-    if (host != nullptr && resolved.set(portNumber, host, 1, AF_INET) == 0) {
-        destination = resolved;
-    } else {
-        destination = AnyAddress();
+    bool set = false;
+    try {
+        set = host != nullptr && resolved.set(portNumber, host, 1, AF_INET) == 0;
+    } catch (const std::bad_alloc&) {
+        // No memory for the host text: as good as a name that does not resolve.
     }
+    destination = set ? resolved : AnyAddress();
     return 0;
 }
 

@@ -16,7 +16,7 @@ struct FileContents {
 
 enum class FileReadResult {
     kRead,        // `contents` holds the whole file
-    kCannotOpen,  // missing, a directory, no access, or an empty path
+    kCannotOpen,  // missing, no access, empty path, or not a regular file (directory, pipe, device, socket)
     kCannotRead,  // too large for a message (2^31 bytes or more), cannot be sized, allocated or read
 };
 

@@ -40,13 +40,20 @@ FileReadResult ReadWholeFile(const wchar_t* widePath, FileContents* contents) {
     narrow.Convert(WideTextBytes(widePath), widePath);
     const char* path = narrow.output();
     if (!path || !*path) return FileReadResult::kCannotOpen;
-    FileHandle file(open(path, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) return FileReadResult::kCannotOpen;
+    // Only a regular file has a size to send, and opening anything else may wait for good
+    // (a named pipe without a writer) or set a device going: look before opening. The
+    // path may be swapped for a pipe in between, so the open must not wait either, and
+    // what was opened is looked at once more.
     struct stat status {};
+    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return FileReadResult::kCannotOpen;
+    FileHandle file(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.get() < 0) return FileReadResult::kCannotOpen;
     if (fstat(file.get(), &status) != 0) return FileReadResult::kCannotRead;
-    if (S_ISDIR(status.st_mode)) return FileReadResult::kCannotOpen;
-    if (!S_ISREG(status.st_mode) || status.st_size < 0 || status.st_size > INT32_MAX)
-        return FileReadResult::kCannotRead;
+    if (!S_ISREG(status.st_mode)) return FileReadResult::kCannotOpen;
+    // A regular file read without waiting could come back short on some file systems.
+    const int flags = fcntl(file.get(), F_GETFL);
+    if (flags < 0 || fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return FileReadResult::kCannotRead;
+    if (status.st_size < 0 || status.st_size > INT32_MAX) return FileReadResult::kCannotRead;
 
     const auto size = static_cast<size_t>(status.st_size);
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);

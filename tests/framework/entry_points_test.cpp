@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <set>
+#include <vector>
 
 #include "emulator/instance.h"
 #include "host/ids.h"
@@ -48,6 +49,26 @@ TEST_F(EntryPointsTest, ClassInfoListsEachClassThenItsInterfacesThenATerminator)
     host::WriteIdBytes(host::kIidMoaRegister, registerId);
     EXPECT_EQ(std::memcmp(array + 40 + 20, registerId, 16), 0) << "ids are stored in their in-memory form";
     host.memory().Free(array);
+}
+
+TEST_F(EntryPointsTest, ClassInfoAsksHostMemoryForOneBlockOfItsRecordsAndFailsWithoutIt) {
+    std::vector<uint32_t> asked;
+    host.memory().RefuseWhen([&](uint32_t bytes) {
+        asked.push_back(bytes);
+        return false;
+    });
+    for (const auto* module : {listen.get(), speak.get()}) {
+        uint8_t* array = nullptr;
+        ASSERT_EQ(module->exports().getClassInfo(&host.memory(), &array), host::kOk);
+        host.memory().Free(array);
+    }
+    EXPECT_EQ(asked, (std::vector<uint32_t>{280, 240})) << "7 records of 40 bytes, and 6";
+
+    host.memory().RefuseWhen([](uint32_t) { return true; });
+    uint8_t* array = nullptr;
+    EXPECT_EQ(speak->exports().getClassInfo(&host.memory(), &array), host::kNoMemory);
+    EXPECT_EQ(array, nullptr);
+    host.memory().RefuseWhen(nullptr);
 }
 
 TEST_F(EntryPointsTest, ClassIdsAreDistinctPerClassAndPerModule) {

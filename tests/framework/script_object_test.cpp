@@ -4,6 +4,8 @@
 // addresses handed to scripts.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/address_table.h"
@@ -153,6 +155,38 @@ TEST_F(ScriptObjectTest, InterfaceDescribesEachClassLineByLine) {
     EXPECT_EQ(StringResult(Call(listener, "Interface")), listenText);
     EXPECT_EQ(StringResult(Get(speaker, "interface")), speakText);
     EXPECT_EQ(StringResult(Call(speaker, "Interface")), speakText);
+}
+
+// The texts' own bytes, section markers and carriage returns included: with a locale
+// whose narrow set is Latin-1 (or code page 1252, which agrees with it on these bytes)
+// and the object's set Latin-1 too, every byte converts to itself.
+TEST_F(ScriptObjectTest, InterfaceHandsOverTheDescriptionsOwnBytes) {
+    Latin1Locale latin1Locale;
+    const bool latin1 = latin1Locale.ok();
+
+    const std::string listenText =
+        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r"
+        "\xA1\xE1" "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
+        "stop():void\r-IID:GUID\r+BufferSize:long\r#ScriptObject:SCRIPT\r#OnData:Symbol\r";
+    const std::string speakText =
+        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r-PPointer:LONG_PTR\r"
+        "-IID:GUID\r"
+        "\xA1\xE1" "Tidespeak\rOpen(port:LONG,hostname:STRING):INT\rSendText(data:STRING,repeat:INT=1):INT\r"
+        "SendBinary(path:STRING,repeat:INT=1):INT\rSendBuffer(pointer:LONG_PTR,size:LONG,repeat:INT=1):INT\r"
+        "#Text:STRING\r#Binary:STRING\r";
+    if (latin1) {
+        host::HostValue listener = NewListener();
+        host::HostValue speaker = NewSpeaker();
+        for (const host::HostValue& object : {listener, speaker}) Set(object, "DirectorCode", String("ISO-8859-1"));
+        EXPECT_EQ(StringResult(Get(listener, "Interface")), listenText);
+        EXPECT_EQ(StringResult(Call(listener, "Interface")), listenText);
+        EXPECT_EQ(StringResult(Get(speaker, "interface")), speakText);
+        EXPECT_EQ(StringResult(Call(speaker, "Interface")), speakText);
+        // In UTF-8 each marker byte is its Latin-1 character.
+        Set(speaker, "DirectorCode", String("UTF-8"));
+        EXPECT_EQ(StringResult(Call(speaker, "Interface")).substr(0, 4), "\xC2\xA1\xC3\xA1");
+    }
+    ASSERT_TRUE(latin1) << "no locale whose set is Latin-1 could be had";
 }
 
 TEST_F(ScriptObjectTest, IidIsAGuidValueHoldingTheScriptClassId) {

@@ -268,6 +268,131 @@ TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {
     EXPECT_EQ(binaries[0].bytes, message);
 }
 
+TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessagesOfThatLength) {
+    RawSender peer(kGroup, kPort);
+    peer.Send(Fragment(Pattern(10000, 1), 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 1; }));
+    Set(listener, "BufferSize", Integer(4096));
+    ASSERT_EQ(BufferSize(), 4096);
+    // Of the same length as the one before the shrink: a receiver of fixed-size messages.
+    for (int32_t index = 2; index <= 3; ++index) peer.Send(Fragment(Pattern(10000, index), index, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 3; })) << "messages of that length went unheard";
+    EXPECT_EQ(binaries[1].bytes, Pattern(10000, 2));
+    EXPECT_EQ(binaries[2].bytes, Pattern(10000, 3));
+    EXPECT_EQ(BufferSize(), 11024);
+
+    // A shrink in the middle of a message: its first fragment's bytes went with the old
+    // buffer, so it is never handed over; the next message of that length is whole.
+    const Bytes long1 = Pattern(30000, 4);
+    const Bytes long2 = Pattern(30000, 5);
+    peer.Send(Fragment(long1, 4, 1));
+    // Its first fragment has been taken in once the buffer has grown for it.
+    ASSERT_TRUE(PumpUntil([&] { return BufferSize() == 31024; }));
+    Set(listener, "BufferSize", Integer(25000));
+    peer.Send(Fragment(long1, 4, 2));
+    for (int32_t tindex : {1, 2}) peer.Send(Fragment(long2, 5, tindex));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 4; }));
+    EXPECT_EQ(binaries[3].bytes, long2);
+    EXPECT_EQ(BufferSize(), 31024);
+    PumpQuietly();
+    EXPECT_EQ(binaries.size(), 4u);
+}
+
+TEST_F(DeliveryTest, SetBufferSizeWithTheCurrentSizeKeepsTheBufferAndItsNumberAnotherWithdrawsBoth) {
+    RawSender peer(kGroup, kPort);
+    const Bytes message = Pattern(3000, 12);
+    peer.Send(Fragment(message, 1, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 1; }));
+    const auto number = static_cast<uint32_t>(binaries[0].number);
+    auto held = [&]() -> Bytes {
+        void* base = nullptr;
+        if (host.addressTable()->Resolve(number, 3000, &base) != host::kOk) return {};
+        return Bytes(static_cast<uint8_t*>(base), static_cast<uint8_t*>(base) + 3000);
+    };
+    Call(listener, "SetBufferSize", {Integer(102400)});
+    EXPECT_EQ(held(), message) << "the same size keeps the buffer, its bytes and its number";
+    Set(listener, "BufferSize", Integer(102400));
+    EXPECT_EQ(held(), message);
+
+    Call(listener, "SetBufferSize", {Integer(50000)});
+    EXPECT_EQ(BufferSize(), 50000);
+    EXPECT_TRUE(held().empty()) << "a replaced buffer's number stands for nothing";
+    peer.Send(Fragment(message, 2, 1));
+    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 2; }));
+    EXPECT_NE(binaries[1].number, binaries[0].number) << "the new buffer has a number of its own";
+    EXPECT_EQ(binaries[1].bytes, message);
+}
+
+TEST_F(DeliveryTest, AnEmptyMessageReachesTheHandlerWithLengthZero) {
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeBinary, 1, 0, 0, 0, 1, 1}));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries[0].length, 0);
+    EXPECT_NE(binaries[0].number, 0) << "still the buffer's number";
+}
+
+TEST_F(DeliveryTest, ANewNumberOrANewLengthStartsANewMessage) {
+    RawSender peer(kGroup, kPort);
+    const Bytes a = Pattern(30000, 1);
+    const Bytes b = Pattern(30000, 2);
+    // One length, one sender, two numbers, alternating: each fragment starts over.
+    peer.Send(Fragment(a, 1, 1));
+    peer.Send(Fragment(b, 2, 1));
+    peer.Send(Fragment(a, 1, 2));
+    peer.Send(Fragment(b, 2, 2));
+    // A length that changes in the middle of a message, and changes back.
+    peer.Send(Fragment(a, 3, 1));
+    Bytes longer = Fragment(a, 3, 2);
+    WriteHeader(longer.data(), {kTypeBinary, 3, 30001, kFragmentBytes, 30000 - kFragmentBytes, 2, 2});
+    peer.Send(longer);
+    peer.Send(Fragment(a, 3, 2));
+    PumpQuietly();
+    EXPECT_TRUE(binaries.empty()) << "no fragment counted for a message it does not belong to";
+    for (int32_t tindex : {1, 2}) peer.Send(Fragment(b, 4, tindex));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    ASSERT_EQ(binaries.size(), 1u);
+    EXPECT_EQ(binaries[0].bytes, b);
+}
+
+TEST_F(DeliveryTest, ABinaryMessageWithoutABinaryHandlerStillMovesTheReassembly) {
+    host::HostValue quiet = NewListener();
+    Call(quiet, "SetScriptObject", {scriptValue});
+    Call(quiet, "OnTextData", {Symbol("onText")});
+    ASSERT_EQ(IntegerResult(Call(quiet, "Open", {Integer(kPort), String(kGroup)})), 0);
+    Call(quiet, "Start");
+    Call(listener, "Stop");
+    RawSender peer(kGroup, kPort);
+    const Bytes message = Pattern(150000, 3);
+    for (int32_t tindex = 1; tindex <= FragmentCount(150000); ++tindex) peer.Send(Fragment(message, 1, tindex));
+    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'z', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    EXPECT_TRUE(binaries.empty());
+    EXPECT_EQ(IntegerResult(Get(quiet, "BufferSize")), 151024) << "the buffer grew for the message all the same";
+    EXPECT_EQ(host.counters().failedHandlerCalls, 0u);
+    // Named later, the handler gets the next message.
+    Call(quiet, "OnBinaryData", {Symbol("onBinary")});
+    peer.Send(Fragment(Pattern(10, 4), 3, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    EXPECT_EQ(binaries[0].bytes, Pattern(10, 4));
+}
+
+TEST_F(DeliveryTest, OpenTakesThePortsLowSixteenBitsAndAJoinThatFailsAtTheSocketKeepsTheFirstGroup) {
+    host::HostValue other = NewListener();
+    Call(other, "SetScriptObject", {scriptValue});
+    Call(other, "OnTextData", {Symbol("onText")});
+    ASSERT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort + 3 * 65536), String(kGroup)})), 0);
+    Call(other, "Start");
+    Call(listener, "Stop");
+    // Not a group: the address resolves, the socket refuses to join it.
+    EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), String("127.0.0.1")})), -1);
+    RawSender peer(kGroup, kPort);
+    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'p', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1)) << "still joined to the first group, on port " << kPort;
+    EXPECT_EQ(texts[0].items["data"], "p");
+    // The address of the failed join is the one left, which the socket never joined.
+    EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
+}
+
 TEST_F(DeliveryTest, InterleavedSendersResetEachOthersCount) {
     RawSender first(kGroup, kPort);
     RawSender second(kGroup, kPort);

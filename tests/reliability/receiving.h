@@ -132,17 +132,21 @@ public:
     // A member call answering an integer (INT32_MIN for anything else).
     int32_t Call(std::string_view member, std::initializer_list<host::HostValue> arguments = {}) {
         emulator::CallOutcome outcome = calls_.Call(object_, member, arguments);
+        lastStatus_ = outcome.status;
         const int32_t result = host_.IntegerOf(outcome.result).value_or(INT32_MIN);
         host_.Release(outcome.result);
         return result;
     }
 
     const host::HostValue& value() const { return object_; }
+    // The status of the last member call.
+    host::Status lastStatus() const { return lastStatus_; }
 
 private:
     emulator::Host& host_;
     emulator::ScriptCalls calls_;
     host::HostValue object_;
+    host::Status lastStatus_ = host::kOk;
 };
 
 // Notifies until `done`; false when it did not come within kDeliveryWait.

@@ -2,14 +2,8 @@
 // loaded module, checked on the wire with a plain socket joined to the group.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include "host/address_table.h"
-#include "tests/support/plugin_host.h"
-#include "tests/support/wire.h"
+#include "tests/sender/speaker_fixture.h"
 
 namespace tide::testing {
 namespace {
@@ -17,35 +11,9 @@ namespace {
 constexpr const char* kGroup = "239.255.40.1";
 constexpr uint16_t kPort = 43001;
 
-class SenderMembersTest : public PluginHostTest {
+class SenderMembersTest : public SpeakerTest {
 protected:
-    void SetUp() override {
-        PluginHostTest::SetUp();
-        ASSERT_TRUE(probe.joined);
-        speaker = NewSpeaker();
-        ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(kPort), String(kGroup)})), 0);
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        const std::filesystem::path made =
-            std::filesystem::temp_directory_path() / ("tide-sender-" + std::to_string(stamp));
-        ASSERT_TRUE(std::filesystem::create_directory(made));
-        directory = made.string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
-        PluginHostTest::TearDown();
-    }
-
-    std::string WriteFile(const std::string& name, const Bytes& bytes) {
-        std::string path = directory + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-
-    WireProbe probe{kGroup, kPort};
-    host::HostValue speaker{};
-    std::string directory;
+    SenderMembersTest() : SpeakerTest(kGroup, kPort) {}
 };
 
 Bytes PayloadOf(const Bytes& datagram, size_t bytes) {

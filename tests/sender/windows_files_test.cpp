@@ -8,14 +8,13 @@
 
 #include <string>
 
-#include "tests/support/plugin_host.h"
-#include "tests/support/wire.h"
+#include "tests/sender/speaker_fixture.h"
 
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.41.1";
-constexpr uint16_t kPort = 43101;
+constexpr const char* kGroup = "239.255.43.1";
+constexpr uint16_t kPort = 43201;
 
 std::wstring Wide(const std::string& utf8) {
     std::wstring wide(utf8.size() + 1, L'\0');
@@ -24,48 +23,13 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
-class WindowsFilesTest : public PluginHostTest {
+class WindowsFilesTest : public SpeakerTest {
 protected:
-    void SetUp() override {
-        PluginHostTest::SetUp();
-        ASSERT_TRUE(probe.joined);
-        speaker = NewSpeaker();
-        ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(kPort), String(kGroup)})), 0);
-        wchar_t temp[MAX_PATH];
-        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-        folder = std::wstring(temp) + L"tide-files-" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    }
-    void TearDown() override {
-        for (const std::wstring& file : made) DeleteFileW(file.c_str());
-        RemoveDirectoryW(folder.c_str());
-        PluginHostTest::TearDown();
-    }
-
-    // Writes `bytes` to the file `name` (UTF-8) in the test's folder; its path in UTF-8.
-    std::string Make(const std::string& name, const Bytes& bytes) {
-        const std::wstring path = folder + L"\\" + Wide(name);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        made.push_back(path);
-        char utf8[4 * MAX_PATH];
-        WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-        return utf8;
-    }
-
-    int32_t SendBinary(const std::string& path) { return IntegerResult(Call(speaker, "SendBinary", {String(path)})); }
-
-    WireProbe probe{kGroup, kPort};
-    host::HostValue speaker{};
-    std::wstring folder;
-    std::vector<std::wstring> made;
+    WindowsFilesTest() : SpeakerTest(kGroup, kPort) {}
 };
 
 TEST_F(WindowsFilesTest, AFileAnotherProgramWritesIsRefusedWhileReadersAreWelcome) {
-    const std::string path = Make("shared.bin", Pattern(1000));
+    const std::string path = WriteFile("shared.bin", Pattern(1000));
     HANDLE writer = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
@@ -86,7 +50,7 @@ TEST_F(WindowsFilesTest, AFileAnotherProgramWritesIsRefusedWhileReadersAreWelcom
 
 TEST_F(WindowsFilesTest, ANameOutsideTheAnsiCodePageIsOpenedByItsWideForm) {
     const Bytes content = Pattern(25000, 3);
-    const std::string path = Make("\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB-\xE6\x97\xA5\xE6\x9C\xAC.bin", content);  // файл-日本
+    const std::string path = WriteFile("\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB-\xE6\x97\xA5\xE6\x9C\xAC.bin", content);  // файл-日本
     EXPECT_EQ(SendBinary(path), 0);
     std::vector<Bytes> datagrams = probe.Take(2);
     ASSERT_EQ(datagrams.size(), 2u);

@@ -15,11 +15,11 @@ end
 local listener = xtra.new("Tidelisten")
 listener:SetScriptObject(receiver)
 listener:OnBinaryData(symbol("onBinary"))
-check.equal(listener:Open(46601, "239.255.66.1"), 0, "the listener joins")
+check.equal(listener:Open(46611, "239.255.66.11"), 0, "the listener joins")
 listener:Start()
 
 local speaker = xtra.new("Tidespeak")
-speaker:Open(46601, "239.255.66.1")
+speaker:Open(46611, "239.255.66.11")
 local block = host.alloc(message)
 check.equal(host.peek(block, 4), "0123", "a block made by host.alloc reads back at its address")
 check.equal(speaker:SendBuffer(block, #message), 0, "SendBuffer takes the block's address")

@@ -1,0 +1,227 @@
+// The run of one delivery fuzz input, and the checks on everything delivered.
+#include "fuzz/delivery_target.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+
+namespace tide::fuzzing {
+
+namespace {
+
+constexpr char kRecordSeparator[] = "|TIDE|";
+constexpr size_t kSeparatorBytes = sizeof kRecordSeparator - 1;
+constexpr int32_t kDefaultBufferBytes = 102400;
+// Puts the reassembly into the same state before every input: a message of two fragments
+// of which one has come, from a sender no record uses.
+constexpr int32_t kResetTotal = 7;
+constexpr int32_t kResetIndex = 0x52534554;
+
+// Sets a script may name: real ones of every kind (8-bit, 16- and 32-bit, stateful,
+// multibyte, with suffixes) and names that are none.
+const char* const kSetNames[] = {
+    "UTF-8",         "UTF-16LE",     "UTF-16",     "UTF-32BE",  "wchar_t", "char",
+    "ISO-8859-1",    "WINDOWS-1252", "CP1251",     "SHIFT_JIS", "EUC-JP",  "ISO-2022-JP",
+    "ISO-2022-KR",   "GB18030",      "BIG5-HKSCS", "UTF-7",     "IBM037",  "ASCII//TRANSLIT",
+    "UTF-8//IGNORE", "UCS-2",        "UCS-4",      "TSCII",     "",        "no such set",
+};
+constexpr size_t kSetNameCount = sizeof kSetNames / sizeof kSetNames[0];
+
+}  // namespace
+
+host::Status ReadingScript::Invoke(emulator::Host& h, host::HostSymbol handler, int32_t argc,
+                                   const host::HostValue* argv, host::HostValue*) {
+    const std::string& name = h.SymbolName(handler);
+    if (name == "onText") return OnText(h, argc, argv);
+    if (name == "onBinary") return OnBinary(h, argc, argv);
+    return host::kNoSuchMember;
+}
+
+host::Status ReadingScript::OnText(emulator::Host& h, int32_t argc, const host::HostValue* argv) {
+    static const char* const kKeys[] = {"data",      "remote_host", "data_tsize", "data_offset", "data_size",
+                                        "data_type", "index",       "tcount",     "tindex"};
+    TIDE_FUZZ_CHECK(argc == 2, "the text handler gets the object and one list");
+    const auto entries = h.PropListOf(argv[1]);
+    TIDE_FUZZ_CHECK(entries && entries->size() == 9, "a text comes with nine entries");
+    std::string texts[2];
+    int32_t numbers[7] = {};
+    for (size_t i = 0; i < 9; ++i) {
+        const emulator::PropEntry& entry = (*entries)[i];
+        TIDE_FUZZ_CHECK(h.SymbolNameOf(entry.key) == std::string(kKeys[i]), "entries in their order");
+        if (i < 2) {
+            auto text = h.StringOf(entry.item);
+            TIDE_FUZZ_CHECK(text.has_value(), "data and remote_host are strings");
+            texts[i] = *text;
+            for (unsigned char c : texts[i]) touched += c;
+        } else {
+            auto number = h.IntegerOf(entry.item);
+            TIDE_FUZZ_CHECK(number.has_value(), "header fields are integers");
+            numbers[i - 2] = *number;
+        }
+    }
+    TIDE_FUZZ_CHECK(numbers[3] == 1, "only text datagrams reach the text handler");
+    if (inUtf8) {
+        TIDE_FUZZ_CHECK(IsValidUtf8(texts[0].data(), texts[0].size()),
+                        "a text is valid UTF-8, whatever the datagram held");
+        TIDE_FUZZ_CHECK(senderTexts.count(texts[1]) == 1, "remote_host is the real sender");
+    }
+    if (numbers[0] == ReadingScript::kSentinelTotal && numbers[4] == sentinelIndex) sentinelSeen = true;
+    return host::kOk;
+}
+
+host::Status ReadingScript::OnBinary(emulator::Host& h, int32_t argc, const host::HostValue* argv) {
+    TIDE_FUZZ_CHECK(argc == 3, "the binary handler gets the object, a number and a length");
+    auto number = h.IntegerOf(argv[1]);
+    auto length = h.IntegerOf(argv[2]);
+    TIDE_FUZZ_CHECK(number && length && *length >= 0, "the buffer's number and a length");
+    TIDE_FUZZ_CHECK(binaryTotals.count(*length) == 1, "the length is a message's data_tsize");
+    void* base = nullptr;
+    const host::Status found =
+        h.addressTable()->Resolve(static_cast<uint32_t>(*number), static_cast<uint32_t>(*length), &base);
+    TIDE_FUZZ_CHECK(found == host::kOk && (base || *length == 0), "the buffer holds the whole message");
+    // Both ends of the message: reading them proves the region is really there.
+    const auto* bytes = static_cast<const uint8_t*>(base);
+    const size_t total = static_cast<size_t>(*length);
+    const size_t edge = std::min<size_t>(total, 4096);
+    for (size_t i = 0; i < edge; ++i) touched += bytes[i] + bytes[total - 1 - i];
+    return host::kOk;
+}
+
+bool DeliveryTarget::Setup(std::string* error) {
+    if (!Prepare(error)) return false;
+    module = emulator::Module::Load(host, PluginDirectory() + "/Tidelisten.so", error);
+    if (!module) return false;
+    scriptValue = host.MakeScriptObject(script);
+    MakeListener();
+    DeliverEverything();
+    atRest = host.alive();
+    return true;
+}
+
+void DeliveryTarget::MakeListener() {
+    listener = module->New();
+    host::HostValue onText = host.MakeSymbolValue("onText");
+    host::HostValue onBinary = host.MakeSymbolValue("onBinary");
+    emulator::CallOutcome outcomes[] = {
+        calls.Call(listener, "SetScriptObject", {scriptValue}),
+        calls.Call(listener, "OnTextData", {onText}),
+        calls.Call(listener, "OnBinaryData", {onBinary}),
+    };
+    for (const emulator::CallOutcome& outcome : outcomes) host.Release(outcome.result);
+    for (const host::HostValue& value : {onText, onBinary}) host.Release(value);
+    Attach();
+}
+
+void DeliveryTarget::ReleaseListener() {
+    // Thrown away without Stop or Close, as a script may: the object must end its thread.
+    host.Release(listener);
+    listener = host::HostValue{};
+}
+
+void DeliveryTarget::Teardown() {
+    ReleaseListener();
+    host.Release(scriptValue);
+    TIDE_FUZZ_CHECK(host.alive().none(), host.AliveReport().c_str());
+    module.reset();
+}
+
+void DeliveryTarget::SetBufferSize(int32_t bytes) {
+    host::HostValue size = host.MakeInteger(bytes);
+    host.Release(calls.Call(listener, "SetBufferSize", {size}).result);
+    host.Release(size);
+}
+
+void DeliveryTarget::SetDirectorCode(const std::string& name) {
+    host::HostValue text = host.MakeString(name);
+    calls.Set(listener, "DirectorCode", text);
+    host.Release(text);
+    settingsChanged = true;
+    script->inUtf8 = false;
+}
+
+void DeliveryTarget::ApplySetting(uint8_t control, const uint8_t*& bytes, size_t& length) {
+    const int setting = (control >> 3) & 3;
+    if (setting < 2) return;
+    // What was sent before the change is delivered before it, as it would be by a host
+    // whose script changes a setting between two notifications.
+    DeliverEverything();
+    if (setting == 2 && length >= 1) {
+        const uint8_t choice = bytes[0];
+        ++bytes;
+        --length;
+        if (choice < kSetNameCount) {
+            SetDirectorCode(kSetNames[choice]);
+        } else {
+            // A name made of the record's bytes up to a zero byte.
+            const size_t nameBytes = std::find(bytes, bytes + length, 0) - bytes;
+            SetDirectorCode(std::string(reinterpret_cast<const char*>(bytes), nameBytes));
+            const size_t used = std::min(length, nameBytes + 1);
+            bytes += used;
+            length -= used;
+        }
+    } else if (setting == 3 && length >= 4) {
+        SetBufferSize(ReadField(bytes, 0));
+        bytes += 4;
+        length -= 4;
+    }
+}
+
+void DeliveryTarget::Check() {
+    if (!host.errors().empty()) {
+        std::fprintf(stderr, "host misuse: %s\n", host.errors().front().c_str());
+        std::abort();
+    }
+    const emulator::Alive alive = host.alive();
+    TIDE_FUZZ_CHECK(
+        alive.values == atRest.values && alive.interfaceRefs == atRest.interfaceRefs &&
+            alive.hostObjects == atRest.hostObjects && alive.lockedStrings == atRest.lockedStrings &&
+            alive.memoryBlocks == atRest.memoryBlocks && alive.publishedRegions == atRest.publishedRegions,
+        "a delivery left something of the host's alive");
+}
+
+void DeliveryTarget::Run(const uint8_t* data, size_t size) {
+    // The same state before every input: the default buffer, the default set, and a
+    // message in progress that no record can continue.
+    if (settingsChanged) {
+        // A name is read in the set in force, so the way back to UTF-8 goes through the
+        // empty name (the locale's UTF-8), which needs no reading. A new name opens the
+        // delivery's conversions afresh, as in a new object.
+        host.Release(calls.Call(listener, "SetDirectorCode").result);
+        SetDirectorCode("UTF-8");
+        settingsChanged = false;
+    }
+    script->inUtf8 = true;
+    script->binaryTotals.clear();
+    SetBufferSize(kDefaultBufferBytes);
+    testing::Bytes reset =
+        testing::MakeDatagram({kTypeBinary, kResetIndex, kResetTotal, 0, kResetTotal, 2, 1});
+    reset.resize(kHeaderBytes + kResetTotal);
+    SendReset(reset);
+
+    const uint8_t* end = data + size;
+    const uint8_t* record = data;
+    while (record < end) {
+        // The C library's search: an instrumented one would spend more than the deliveries.
+        const void* found =
+            memmem(record, static_cast<size_t>(end - record), kRecordSeparator, kSeparatorBytes);
+        const uint8_t* next = found ? static_cast<const uint8_t*>(found) : end;
+        if (next > record) {
+            const uint8_t control = record[0];
+            const uint8_t* bytes = record + 1;
+            size_t length = static_cast<size_t>(next - bytes);
+            ApplySetting(control, bytes, length);
+            if (length >= kHeaderBytes && ReadField(bytes, kDataTypeOffset) == kTypeBinary)
+                script->binaryTotals.insert(ReadField(bytes, kDataTsizeOffset));
+            Send((control & 7) % kSenderCount, bytes, length, (control & 0x20) != 0);
+        }
+        record = next == end ? end : next + kSeparatorBytes;
+    }
+    DeliverEverything();
+    Check();
+}
+
+}  // namespace tide::fuzzing

@@ -1,0 +1,57 @@
+// A Tidespeak object of the loaded module, opened on a group that a plain socket has
+// joined, and a folder of the test's own for files to send: what the sender's tests share.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/plugin_host.h"
+#include "tests/support/wire.h"
+
+namespace tide::testing {
+
+class SpeakerTest : public PluginHostTest {
+protected:
+    SpeakerTest(const char* group, uint16_t port) : probe(group, port), group_(group), port_(port) {}
+
+    void SetUp() override {
+        PluginHostTest::SetUp();
+        ASSERT_TRUE(probe.joined);
+        speaker = NewSpeaker();
+        ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(port_), String(group_)})), 0);
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        const std::filesystem::path made =
+            std::filesystem::temp_directory_path() / ("tide-sender-" + std::to_string(stamp));
+        ASSERT_TRUE(std::filesystem::create_directory(made));
+        directory = made.u8string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::u8path(directory), ignored);
+        PluginHostTest::TearDown();
+    }
+
+    // Writes `bytes` to the file `name` (UTF-8) in the test's folder; its path in UTF-8.
+    std::string WriteFile(const std::string& name, const Bytes& bytes) {
+        const std::string path = directory + "/" + name;
+        std::ofstream(std::filesystem::u8path(path), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    int32_t SendBinary(const std::string& path) { return IntegerResult(Call(speaker, "SendBinary", {String(path)})); }
+
+    WireProbe probe;
+    host::HostValue speaker{};
+    std::string directory;
+
+private:
+    const char* group_;
+    uint16_t port_;
+};
+
+}  // namespace tide::testing
