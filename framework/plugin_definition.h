@@ -19,6 +19,8 @@ struct ForwardedWrite {
     const char* handler;
 };
 
+// Filled by each module with designated initialisers, so that two entries of the same
+// type cannot trade places unseen; an entry left out is null.
 struct PluginDefinition {
     const char* className;     // "Tidelisten"
     const char* messageTable;  // "xtra Tidelisten\nnew object me\n"
@@ -41,22 +43,27 @@ struct PluginDefinition {
     void (*destroyWorker)(void* worker);
     uint32_t workerBytes;  // the size of the worker, for the address handed to scripts
 
-    // Module steps of construction, after the worker is made.
-    void (*construct)(ScriptObject& object);
-    // Module steps of teardown: before the worker is disposed of, after it, and after
-    // the object's MoaUtils is gone.
-    void (*teardownBeforeWorker)(ScriptObject& object);
-    void (*teardownAfterWorker)(ScriptObject& object);
-    void (*teardownAfterUtils)(ScriptObject& object);
+    // Module steps of construction, after the worker is made (null: none).
+    void (*construct)(ScriptObject& object) = nullptr;
+    // Module steps of teardown (null: none), in three phases, each needing what a later
+    // step takes away:
+    // - before the worker is disposed of: what could still reach it, such as the
+    //   registration for notifications, whose deliveries read the worker's queue;
+    // - after it, while MoaUtils still works: the host values and published addresses the
+    //   module holds (a script object, a buffer's address);
+    // - after the object's MoaUtils is gone: memory that needs no host call.
+    void (*teardownBeforeWorker)(ScriptObject& object) = nullptr;
+    void (*teardownAfterWorker)(ScriptObject& object) = nullptr;
+    void (*teardownAfterUtils)(ScriptObject& object) = nullptr;
 
     // The module's own readable properties: true when `property` is one of them (the
     // result is then written).
-    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property, host::HostValue* result);
+    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property, host::HostValue* result) = nullptr;
     // The module's own members: true when record->selector is one of them.
     bool (*callOwnMember)(ScriptObject& object, host::HostCallRecord* record);
 
     // Notifications (Tidelisten only): one HandleNotification.
-    void (*handleNotification)(ScriptObject& object);
+    void (*handleNotification)(ScriptObject& object) = nullptr;
 };
 
 // Defined once in each module.

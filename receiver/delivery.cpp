@@ -11,7 +11,8 @@
 
 #include "framework/text_converter.h"
 #include "receiver/datagram.h"
-#include "receiver/listener.h"
+#include "receiver/delivery.h"
+#include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {

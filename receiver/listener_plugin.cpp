@@ -5,7 +5,8 @@
 
 #include "framework/plugin_definition.h"
 #include "host/ids.h"
-#include "receiver/listener.h"
+#include "receiver/delivery.h"
+#include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
@@ -89,25 +90,25 @@ void TeardownAfterUtils(ScriptObject& object) {
 void HandleNotification(ScriptObject& object) { DeliverOne(object); }
 
 const PluginDefinition kListener = {
-    "Tidelisten",
-    "xtra Tidelisten\nnew object me\n",
-    kDescription,
-    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x01}},
-    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x02}},
-    sizeof(ListenerVariables),
-    true,
-    {"IID", "IID_ptr", "Interface", "Pointer", "Ppointer", "DirectorCode"},
-    kForwardedWrites,
-    &MakeWorker<GroupListener>,
-    &DisposeWorker<GroupListener>,
-    sizeof(GroupListener),
-    &Construct,
-    &TeardownBeforeWorker,
-    &TeardownAfterWorker,
-    &TeardownAfterUtils,
-    &ReadReceiverProperty,
-    &CallReceiverMember,
-    &HandleNotification,
+    .className = "Tidelisten",
+    .messageTable = "xtra Tidelisten\nnew object me\n",
+    .description = kDescription,
+    .registrationClassId = host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x01}},
+    .scriptClassId = host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD4, 0x02}},
+    .instanceVariableBytes = sizeof(ListenerVariables),
+    .notificationClient = true,
+    .commonProperties = {"IID", "IID_ptr", "Interface", "Pointer", "Ppointer", "DirectorCode"},
+    .forwardedWrites = kForwardedWrites,
+    .createWorker = &MakeWorker<GroupListener>,
+    .destroyWorker = &DisposeWorker<GroupListener>,
+    .workerBytes = sizeof(GroupListener),
+    .construct = &Construct,
+    .teardownBeforeWorker = &TeardownBeforeWorker,
+    .teardownAfterWorker = &TeardownAfterWorker,
+    .teardownAfterUtils = &TeardownAfterUtils,
+    .readOwnProperty = &ReadReceiverProperty,
+    .callOwnMember = &CallReceiverMember,
+    .handleNotification = &HandleNotification,
 };
 
 }  // namespace

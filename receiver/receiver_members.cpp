@@ -5,14 +5,15 @@
 
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
-#include "receiver/listener.h"
+#include "receiver/delivery.h"
+#include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
 
 namespace {
 
-void SetScriptObject(ScriptObject& object, const host::HostCallRecord& record) {
+void SetScriptObject(ScriptObject& object, host::HostCallRecord& record) {
     if (record.argc < 2) return;
     ReceiverState& receiver = Receiver(object);
     host::HostValue replaced = receiver.scriptObject;
@@ -27,13 +28,13 @@ void SetHandler(ScriptObject& object, const host::HostCallRecord& record, host::
     object.utils().ReadSymbol(&record.argv[1], handler);
 }
 
-void SetBufferSize(ScriptObject& object, const host::HostCallRecord& record) {
+void SetBufferSize(ScriptObject& object, host::HostCallRecord& record) {
     int32_t bytes = 0;
     if (!ReadIntegerArgument(object, record, 1, &bytes)) return;
     if (Receiver(object).reassembly.Resize(bytes)) SyncBufferAddress(object);
 }
 
-int32_t Open(ScriptObject& object, const host::HostCallRecord& record) {
+int32_t Join(ScriptObject& object, const host::HostCallRecord& record) {
     int32_t port = 0;
     ReadIntegerArgument(object, record, 1, &port);
     TextConverter converter;
@@ -48,6 +49,36 @@ int32_t Open(ScriptObject& object, const host::HostCallRecord& record) {
     }
 }
 
+void OnTextData(ScriptObject& object, host::HostCallRecord& record) {
+    SetHandler(object, record, &Receiver(object).textHandler);
+}
+
+void OnBinaryData(ScriptObject& object, host::HostCallRecord& record) {
+    SetHandler(object, record, &Receiver(object).binaryHandler);
+}
+
+void GetBufferSize(ScriptObject& object, host::HostCallRecord& record) {
+    ResultInteger(object, record, Receiver(object).reassembly.bufferSize());
+}
+
+void Open(ScriptObject& object, host::HostCallRecord& record) { ResultInteger(object, record, Join(object, record)); }
+
+void Close(ScriptObject& object, host::HostCallRecord& record) {
+    GroupListener* listener = Listener(object);
+    ResultInteger(object, record, listener ? listener->Leave() : -1);
+}
+
+// Start and Stop answer nothing; without a listener they do nothing.
+void Start(ScriptObject& object, host::HostCallRecord&) {
+    GroupListener* listener = Listener(object);
+    if (listener) listener->Start();
+}
+
+void Stop(ScriptObject& object, host::HostCallRecord&) {
+    GroupListener* listener = Listener(object);
+    if (listener) listener->Stop();
+}
+
 }  // namespace
 
 bool ReadReceiverProperty(ScriptObject& object, host::HostSymbol property, host::HostValue* result) {
@@ -57,31 +88,23 @@ bool ReadReceiverProperty(ScriptObject& object, host::HostSymbol property, host:
 }
 
 bool CallReceiverMember(ScriptObject& object, host::HostCallRecord* record) {
-    host::HostSymbol selector = record->selector;
-    ReceiverState& receiver = Receiver(object);
-    GroupListener* listener = Listener(object);
-    if (object.Is(selector, "SetScriptObject")) {
-        SetScriptObject(object, *record);
-    } else if (object.Is(selector, "OnTextData")) {
-        SetHandler(object, *record, &receiver.textHandler);
-    } else if (object.Is(selector, "OnBinaryData")) {
-        SetHandler(object, *record, &receiver.binaryHandler);
-    } else if (object.Is(selector, "GetBufferSize")) {
-        ResultInteger(object, *record, receiver.reassembly.bufferSize());
-    } else if (object.Is(selector, "SetBufferSize")) {
-        SetBufferSize(object, *record);
-    } else if (object.Is(selector, "Open")) {
-        ResultInteger(object, *record, Open(object, *record));
-    } else if (object.Is(selector, "Close")) {
-        ResultInteger(object, *record, listener ? listener->Leave() : -1);
-    } else if (object.Is(selector, "Start")) {
-        if (listener) listener->Start();
-    } else if (object.Is(selector, "Stop")) {
-        if (listener) listener->Stop();
-    } else {
-        return false;
+    using Member = void (*)(ScriptObject&, host::HostCallRecord&);
+    struct Entry {
+        const char* name;
+        Member member;
+    };
+    // Compared in this order; the first name that matches runs.
+    static constexpr Entry kMembers[] = {
+        {"SetScriptObject", &SetScriptObject}, {"OnTextData", &OnTextData}, {"OnBinaryData", &OnBinaryData},
+        {"GetBufferSize", &GetBufferSize},     {"SetBufferSize", &SetBufferSize}, {"Open", &Open},
+        {"Close", &Close},                     {"Start", &Start},             {"Stop", &Stop},
+    };
+    for (const Entry& entry : kMembers) {
+        if (!object.Is(record->selector, entry.name)) continue;
+        entry.member(object, *record);
+        return true;
     }
-    return true;
+    return false;
 }
 
 }  // namespace tide

@@ -4,7 +4,7 @@
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
 #include "sender/file_reading.h"
-#include "sender/speaker.h"
+#include "sender/sender_members.h"
 
 namespace tide {
 

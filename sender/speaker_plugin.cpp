@@ -1,7 +1,7 @@
 // The Tidespeak module: its class names, ids and description, and its worker, the
 // datagram sender. A Tidespeak object has no thread, no lock and no notifications.
 #include "framework/plugin_definition.h"
-#include "sender/speaker.h"
+#include "sender/sender_members.h"
 
 namespace tide {
 
@@ -34,26 +34,21 @@ struct SpeakerVariables {
     ObjectState common;
 };
 
+// No construction or teardown steps, no own readable property, no notifications.
 const PluginDefinition kSpeaker = {
-    "Tidespeak",
-    "xtra Tidespeak\nnew object me\n",
-    kDescription,
-    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD5, 0x01}},
-    host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD5, 0x02}},
-    sizeof(SpeakerVariables),
-    false,
-    {"IID", "IID_ptr", "interface", "pointer", "ppointer", "DirectorCode"},
-    kForwardedWrites,
-    &MakeWorker<DatagramSender>,
-    &DisposeWorker<DatagramSender>,
-    sizeof(DatagramSender),
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    &CallSenderMember,
-    nullptr,
+    .className = "Tidespeak",
+    .messageTable = "xtra Tidespeak\nnew object me\n",
+    .description = kDescription,
+    .registrationClassId = host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD5, 0x01}},
+    .scriptClassId = host::Id{0x7D3A1C52, 0x4B8E, 0x4F21, {0x9A, 0x6C, 0x1E, 0x52, 0xB7, 0x30, 0xD5, 0x02}},
+    .instanceVariableBytes = sizeof(SpeakerVariables),
+    .notificationClient = false,
+    .commonProperties = {"IID", "IID_ptr", "interface", "pointer", "ppointer", "DirectorCode"},
+    .forwardedWrites = kForwardedWrites,
+    .createWorker = &MakeWorker<DatagramSender>,
+    .destroyWorker = &DisposeWorker<DatagramSender>,
+    .workerBytes = sizeof(DatagramSender),
+    .callOwnMember = &CallSenderMember,
 };
 
 }  // namespace

@@ -14,6 +14,15 @@
 
 namespace tide::testing {
 
+// Paths as the scripts have them, in UTF-8, and as the file system library takes them.
+inline std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 class SpeakerTest : public PluginHostTest {
 protected:
     SpeakerTest(const char* group, uint16_t port) : probe(group, port), group_(group), port_(port) {}
@@ -27,18 +36,18 @@ protected:
         const std::filesystem::path made =
             std::filesystem::temp_directory_path() / ("tide-sender-" + std::to_string(stamp));
         ASSERT_TRUE(std::filesystem::create_directory(made));
-        directory = made.u8string();
+        directory = Utf8Of(made);
     }
     void TearDown() override {
         std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::u8path(directory), ignored);
+        std::filesystem::remove_all(PathOf(directory), ignored);
         PluginHostTest::TearDown();
     }
 
     // Writes `bytes` to the file `name` (UTF-8) in the test's folder; its path in UTF-8.
     std::string WriteFile(const std::string& name, const Bytes& bytes) {
         const std::string path = directory + "/" + name;
-        std::ofstream(std::filesystem::u8path(path), std::ios::binary)
+        std::ofstream(PathOf(path), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     }

@@ -1,4 +1,5 @@
-// The pieces of the Tidespeak module: its members. Host's thread only.
+// The sender's own members, which dispatch reaches after the common ones, and the
+// datagram sender every Tidespeak object works through. Host's thread only.
 #pragma once
 
 #include "framework/object_state.h"
@@ -7,6 +8,7 @@
 
 namespace tide {
 
+// The object's sender; null when it could not be made.
 inline DatagramSender* Sender(ScriptObject& object) { return static_cast<DatagramSender*>(object.state().worker); }
 
 // The sender's own members: true when the selector names one of them.
