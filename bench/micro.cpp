@@ -52,7 +52,8 @@ struct Loaded {
     emulator::ScriptCalls calls{host};
     Loaded() {
         std::string error;
-        listen = emulator::Module::Load(host, emulator::ModuleFile(std::string(TIDE_PLUGIN_DIR), "Tidelisten"), &error);
+        listen = emulator::Module::Load(
+            host, emulator::ModuleFile(std::string(TIDE_PLUGIN_DIR), "Tidelisten"), &error);
     }
 };
 
@@ -64,8 +65,9 @@ void BM_CallMemberDispatch(benchmark::State& state) {
         emulator::CallOutcome outcome = loaded.calls.Call(listener, "GetBufferSize");
         loaded.host.Release(outcome.result);
     }
-    state.counters["host queries per call"] = benchmark::Counter(
-        static_cast<double>(loaded.host.counters().interfaceQueries - queriesBefore), benchmark::Counter::kAvgIterations);
+    state.counters["host queries per call"] =
+        benchmark::Counter(static_cast<double>(loaded.host.counters().interfaceQueries - queriesBefore),
+                           benchmark::Counter::kAvgIterations);
     loaded.host.Release(listener);
 }
 BENCHMARK(BM_CallMemberDispatch);
@@ -87,10 +89,10 @@ void BM_TextDelivery(benchmark::State& state) {
     host::HostValue listener = loaded.listen->New();
     std::vector<host::HostValue> values = {host.MakeScriptObject(script), host.MakeSymbolValue("onText"),
                                            host.MakeInteger(kPort), host.MakeString(kGroup)};
-    for (auto& call : {loaded.calls.Call(listener, "SetScriptObject", {values[0]}),
-                       loaded.calls.Call(listener, "OnTextData", {values[1]}),
-                       loaded.calls.Call(listener, "Open", {values[2], values[3]}),
-                       loaded.calls.Call(listener, "Start")})
+    for (auto& call :
+         {loaded.calls.Call(listener, "SetScriptObject", {values[0]}),
+          loaded.calls.Call(listener, "OnTextData", {values[1]}),
+          loaded.calls.Call(listener, "Open", {values[2], values[3]}), loaded.calls.Call(listener, "Start")})
         host.Release(call.result);
 
     int fd = socket(AF_INET, SOCK_DGRAM, 0);

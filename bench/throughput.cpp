@@ -40,13 +40,17 @@ constexpr int kSettleMilliseconds = 300;
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 // A plain receiver joined to the group and drained on a thread of its own, as a peer
 // on the network would be while the sender runs.
 class DrainingPeer {
 public:
-    DrainingPeer() : fd_(JoinedSocket(kGroup, kPort, kReceiveBufferBytes)), thread_([this] { count_ = DrainCount(fd_, 500); }) {}
+    DrainingPeer()
+        : fd_(JoinedSocket(kGroup, kPort, kReceiveBufferBytes)),
+          thread_([this] { count_ = DrainCount(fd_, 500); }) {}
     ~DrainingPeer() {
         thread_.join();
         close(fd_);
@@ -66,7 +70,9 @@ std::vector<uint8_t> Patterned(size_t bytes) {
 }
 
 // Full fragments' worth of bytes for `datagrams` datagrams.
-std::vector<uint8_t> Block(long datagrams) { return Patterned(static_cast<size_t>(datagrams) * kFragmentBytes); }
+std::vector<uint8_t> Block(long datagrams) {
+    return Patterned(static_cast<size_t>(datagrams) * kFragmentBytes);
+}
 
 double SendRaw(long datagrams) {
     DrainingPeer peer;
@@ -90,7 +96,8 @@ double SendRawBlock(long datagrams) {
     sockaddr_in to = GroupAddress(kGroup, kPort);
     auto start = Clock::now();
     for (long i = 0; i < datagrams; ++i)
-        sendto(fd, block.data() + i * kFragmentBytes, kDatagramBytes, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sendto(fd, block.data() + i * kFragmentBytes, kDatagramBytes, 0, reinterpret_cast<sockaddr*>(&to),
+               sizeof to);
     double rate = datagrams / Seconds(start);
     close(fd);
     return rate;
@@ -229,7 +236,8 @@ double SendMessage(long bytes, const char* group, uint16_t port) {
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double IdleListener(long seconds) {
@@ -270,9 +278,11 @@ int main(int argc, char** argv) {
                                                    : ReceiveListenerWarm(count);
         std::printf("%s %.0f datagrams %.1f datagrams/s\n", row.c_str(), got.datagrams, got.perSecond);
     } else if (row == "send-texts" && argc > 4) {
-        std::printf("%s %.1f datagrams/s\n", row.c_str(), SendTexts(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
+        std::printf("%s %.1f datagrams/s\n", row.c_str(),
+                    SendTexts(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
     } else if (row == "send-message" && argc > 4) {
-        std::printf("%s %.6f began\n", row.c_str(), SendMessage(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
+        std::printf("%s %.6f began\n", row.c_str(),
+                    SendMessage(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
     } else if (row == "idle-listener") {
         std::printf("%s %.2f %%cpu\n", row.c_str(), IdleListener(count));
     } else {

@@ -32,8 +32,8 @@ size_t liveInstances = 0;
 
 size_t Instance::live() { return liveInstances; }
 
-Instance* Instance::Make(Host& host, const host::DllGetInterfaceFunction getInterface, const host::ClassId& classId,
-                         uint32_t bytes) {
+Instance* Instance::Make(Host& host, const host::DllGetInterfaceFunction getInterface,
+                         const host::ClassId& classId, uint32_t bytes) {
     if (bytes < host::kInstanceHeaderBytes) return nullptr;
     auto* instance = new Instance(host, getInterface, classId);
     instance->header_ = static_cast<host::InstanceHeader*>(std::calloc(1, bytes));
@@ -72,7 +72,8 @@ host::Status Instance::Query(const host::InterfaceId* iid, void** out) {
     host::Status status = getInterface_(header_, &classId_, iid, &object);
     if (status == host::kOk && object) {
         Made fresh{*iid, object, host_.memory().BlockSerial(object)};
-        auto stale = std::find_if(made_.begin(), made_.end(), [&](const Made& made) { return made.iid == *iid; });
+        auto stale =
+            std::find_if(made_.begin(), made_.end(), [&](const Made& made) { return made.iid == *iid; });
         if (stale != made_.end()) {
             *stale = fresh;
         } else {

@@ -18,8 +18,8 @@ class Instance {
 public:
     // A zero-filled instance of `bytes` bytes (header included) of class `classId`, with
     // one reference, the caller's.
-    static Instance* Make(Host& host, const host::DllGetInterfaceFunction getInterface, const host::ClassId& classId,
-                          uint32_t bytes);
+    static Instance* Make(Host& host, const host::DllGetInterfaceFunction getInterface,
+                          const host::ClassId& classId, uint32_t bytes);
 
     host::InstanceHeader* header() const { return header_; }
     // The instance as an interface: its query makes or finds interface objects.

@@ -40,7 +40,8 @@ std::string ClassNameOf(const std::string& messageTable) {
     const std::string prefix = "xtra ";
     if (messageTable.compare(0, prefix.size(), prefix) != 0) return {};
     size_t end = messageTable.find('\n');
-    return messageTable.substr(prefix.size(), end == std::string::npos ? std::string::npos : end - prefix.size());
+    return messageTable.substr(prefix.size(),
+                               end == std::string::npos ? std::string::npos : end - prefix.size());
 }
 
 }  // namespace
@@ -61,7 +62,8 @@ std::unique_ptr<Module> Module::Load(Host& host, const std::string& path, std::s
     return module;
 }
 
-Module::Module(Host& host, std::string path, void* handle) : host_(host), path_(std::move(path)), handle_(handle) {}
+Module::Module(Host& host, std::string path, void* handle)
+    : host_(host), path_(std::move(path)), handle_(handle) {}
 
 Module::~Module() { Unload(); }
 

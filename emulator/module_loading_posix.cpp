@@ -1,7 +1,7 @@
 // The system's loader on POSIX systems: dlopen, each module's symbols kept to itself.
-#include "emulator/module_loading.h"
-
 #include <dlfcn.h>
+
+#include "emulator/module_loading.h"
 
 namespace tide::emulator {
 

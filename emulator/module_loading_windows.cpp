@@ -1,9 +1,9 @@
 // The system's loader on Windows: LoadLibraryW under the module's wide name.
-#include "emulator/module_loading.h"
-
 #include <windows.h>
 
 #include <string>
+
+#include "emulator/module_loading.h"
 
 namespace tide::emulator {
 
@@ -19,9 +19,9 @@ std::wstring Widen(const std::string& utf8) {
 
 std::string SystemMessage(DWORD code) {
     char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string message = length && text ? std::string(text, length) : "error " + std::to_string(code);
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))

@@ -73,15 +73,32 @@ std::string ScriptCalls::StringForm(const host::HostValue& object) {
 std::string StatusText(host::Status status) {
     const char* name = nullptr;
     switch (status) {
-        case host::kOk: return "OK (0)";
-        case host::kNoMemory: name = "NoMemory"; break;
-        case host::kStillInUse: name = "StillInUse"; break;
-        case host::kNoSuchInterface: name = "NoSuchInterface"; break;
-        case host::kNoSuchClass: name = "NoSuchClass"; break;
-        case host::kNoSuchProperty: name = "NoSuchProperty"; break;
-        case host::kNoSuchMember: name = "NoSuchMember"; break;
-        case host::kNotSupported: name = "NotSupported"; break;
-        default: name = "Error"; break;
+        case host::kOk:
+            return "OK (0)";
+        case host::kNoMemory:
+            name = "NoMemory";
+            break;
+        case host::kStillInUse:
+            name = "StillInUse";
+            break;
+        case host::kNoSuchInterface:
+            name = "NoSuchInterface";
+            break;
+        case host::kNoSuchClass:
+            name = "NoSuchClass";
+            break;
+        case host::kNoSuchProperty:
+            name = "NoSuchProperty";
+            break;
+        case host::kNoSuchMember:
+            name = "NoSuchMember";
+            break;
+        case host::kNotSupported:
+            name = "NotSupported";
+            break;
+        default:
+            name = "Error";
+            break;
     }
     char text[64];
     std::snprintf(text, sizeof text, "%s (0x%08X)", name, static_cast<uint32_t>(status));

@@ -30,13 +30,14 @@ bool ConvertStringValue(ScriptObject& object, const host::HostValue& value, cons
     converter.Reopen();
     // The converter's output is four times its input: keep the count where that fits.
     constexpr int32_t kLongestConvertible = (1 << 30) - 2;
-    if (text && length >= 0 && length <= kLongestConvertible) converter.Convert(static_cast<uint32_t>(length) + 1, text);
+    if (text && length >= 0 && length <= kLongestConvertible)
+        converter.Convert(static_cast<uint32_t>(length) + 1, text);
     utils.UnlockStringText(&value);
     return true;
 }
 
-bool ConvertStringArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k, const char* to,
-                           TextConverter& converter) {
+bool ConvertStringArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k,
+                           const char* to, TextConverter& converter) {
     if (ArgumentType(object, record, k) != host::kTypeString) return false;
     return ConvertStringValue(object, record.argv[k], object.directorCode(), to, converter);
 }

@@ -24,8 +24,8 @@ bool ConvertStringValue(ScriptObject& object, const host::HostValue& value, cons
                         TextConverter& converter);
 
 // The same for argument k, from the object's set to `to`.
-bool ConvertStringArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k, const char* to,
-                           TextConverter& converter);
+bool ConvertStringArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k,
+                           const char* to, TextConverter& converter);
 
 // Writes an integer result into the record.
 void ResultInteger(ScriptObject& object, host::HostCallRecord& record, int32_t n);

@@ -55,12 +55,14 @@ void WalkClassTable(const host::ClassId* filter, ClassVisitor onClass, Interface
                     void* context) {
     for (const ClassRow& row : Table().rows) {
         if (filter && *filter != row.id) continue;
-        if (onClass && onClass(row.id, host::kModelWord, row.instanceBytes, &CreateClass, &DestroyClass, context))
+        if (onClass &&
+            onClass(row.id, host::kModelWord, row.instanceBytes, &CreateClass, &DestroyClass, context))
             return;
         if (!onInterface) continue;
         for (int i = 0; i < row.interfaceCount; ++i) {
             const InterfaceRow& interface = row.interfaces[i];
-            if (onInterface(row.id, host::kModelWord, interface.iid, host::kModelWord, interface.create, context))
+            if (onInterface(row.id, host::kModelWord, interface.iid, host::kModelWord, interface.create,
+                            context))
                 return;
         }
     }

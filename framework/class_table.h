@@ -12,7 +12,8 @@ using InterfaceCreateCallback = host::Status(TIDE_CALL*)(void* instance, void** 
 
 // Answer non-zero to end the walk.
 using ClassVisitor = int (*)(const host::ClassId& classId, uint32_t modelWord, uint32_t instanceBytes,
-                             host::ClassCreateCallback create, host::ClassDestroyCallback destroy, void* context);
+                             host::ClassCreateCallback create, host::ClassDestroyCallback destroy,
+                             void* context);
 using InterfaceVisitor = int (*)(const host::ClassId& classId, uint32_t classModelWord,
                                  const host::InterfaceId& iid, uint32_t interfaceModelWord,
                                  InterfaceCreateCallback create, void* context);

@@ -60,9 +60,9 @@ void ReadClassId(ScriptObject& object, host::HostValue* result) {
     if (!guid) {
         const host::Id& id = plugin.scriptClassId;
         char text[40];
-        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.data1, id.data2,
-                      id.data3, id.data4[0], id.data4[1], id.data4[2], id.data4[3], id.data4[4], id.data4[5],
-                      id.data4[6], id.data4[7]);
+        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.data1,
+                      id.data2, id.data3, id.data4[0], id.data4[1], id.data4[2], id.data4[3], id.data4[4],
+                      id.data4[5], id.data4[6], id.data4[7]);
         utils.MakeStringValue(text, result);
         return;
     }
@@ -93,25 +93,26 @@ bool ReadCommonProperty(ScriptObject& object, host::HostSymbol property, host::H
                 ReadClassId(object, result);
                 break;
             case kIidPtr:
-                utils.MakeIntegerValue(static_cast<int32_t>(object.AddressForScript(
-                                           &plugin.scriptClassId, sizeof(host::ClassId),
-                                           &state.addresses.scriptClassId)),
-                                       result);
+                utils.MakeIntegerValue(
+                    static_cast<int32_t>(object.AddressForScript(&plugin.scriptClassId, sizeof(host::ClassId),
+                                                                 &state.addresses.scriptClassId)),
+                    result);
                 break;
             case kInterface:
                 MakeConvertedString(object, plugin.description, kNarrowSet, result);
                 break;
             case kPointer:
-                utils.MakeIntegerValue(state.worker ? static_cast<int32_t>(object.AddressForScript(
-                                                          state.worker, plugin.workerBytes,
-                                                          &state.addresses.worker))
-                                                    : 0,
+                utils.MakeIntegerValue(state.worker
+                                           ? static_cast<int32_t>(object.AddressForScript(
+                                                 state.worker, plugin.workerBytes, &state.addresses.worker))
+                                           : 0,
                                        result);
                 break;
             case kPpointer:
-                utils.MakeIntegerValue(static_cast<int32_t>(object.AddressForScript(
-                                           &state.worker, sizeof(state.worker), &state.addresses.workerField)),
-                                       result);
+                utils.MakeIntegerValue(
+                    static_cast<int32_t>(object.AddressForScript(&state.worker, sizeof(state.worker),
+                                                                 &state.addresses.workerField)),
+                    result);
                 break;
             case kDirectorCode:
                 MakeConvertedString(object, state.directorCode, kNarrowSet, result);
@@ -141,8 +142,8 @@ host::Status ForwardWrite(ScriptObject& object, const char* handler, int32_t ind
 
 }  // namespace
 
-host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue*, host::HostSymbol property, int32_t,
-                                const host::HostValue*, host::HostValue* result) {
+host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue*, host::HostSymbol property,
+                                int32_t, const host::HostValue*, host::HostValue* result) {
     if (ReadCommonProperty(object, property, result)) return host::kOk;
     const PluginDefinition& plugin = ThisPlugin();
     if (plugin.readOwnProperty && plugin.readOwnProperty(object, property, result)) return host::kOk;
@@ -181,7 +182,8 @@ host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record
     if (object.Is(selector, "SetDirectorCode")) {
         char name[kSetNameBytes] = "";
         bool fits = true;
-        if (ArgumentType(object, *record, 1) == host::kTypeString) fits = ReadSetName(object, record->argv[1], name);
+        if (ArgumentType(object, *record, 1) == host::kTypeString)
+            fits = ReadSetName(object, record->argv[1], name);
         if (fits) StoreSetName(object, name);
         utils.MakeIntegerValue(1, &record->result);
         return host::kOk;
@@ -206,8 +208,8 @@ host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record
 
 void WithdrawPublishedAddresses(ScriptObject& object) {
     PublishedAddresses& addresses = object.state().addresses;
-    for (uint32_t* handle : {&addresses.scriptClassId, &addresses.worker, &addresses.workerField,
-                             &addresses.valueInterface}) {
+    for (uint32_t* handle :
+         {&addresses.scriptClassId, &addresses.worker, &addresses.workerField, &addresses.valueInterface}) {
         if (*handle) object.WithdrawAddress(*handle);
         *handle = 0;
     }

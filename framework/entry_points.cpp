@@ -124,7 +124,9 @@ TIDE_EXPORT host::Status TIDE_CALL DllGetInterface(void* instance, const host::C
     });
 }
 
-TIDE_EXPORT host::Status TIDE_CALL DllGetClassObject(const void*, const void*, void**) { return host::kNoSuchClass; }
+TIDE_EXPORT host::Status TIDE_CALL DllGetClassObject(const void*, const void*, void**) {
+    return host::kNoSuchClass;
+}
 
 TIDE_EXPORT host::Status TIDE_CALL DllCanUnloadNow() {
     return tide::liveInterfaces == 0 ? host::kOk : host::kStillInUse;

@@ -1,10 +1,10 @@
 // The C library's iconv behind the three calls the converter uses.
-#include "framework/iconv_calls.h"
-
 #include <iconv.h>
 
 #include <cerrno>
 #include <type_traits>
+
+#include "framework/iconv_calls.h"
 
 namespace tide {
 

@@ -33,10 +33,12 @@ public:
     host::Status TIDE_CALL Entry4(uint32_t* out) override;
     host::Status TIDE_CALL Entry5(uint32_t a, uint32_t b) override;
     host::Status TIDE_CALL Entry6(uint32_t a, uint32_t* out) override;
-    host::Status TIDE_CALL ReadProperty(const host::HostValue* self, host::HostSymbol property, int32_t indexCount,
-                                        const host::HostValue* indexValues, host::HostValue* result) override;
+    host::Status TIDE_CALL ReadProperty(const host::HostValue* self, host::HostSymbol property,
+                                        int32_t indexCount, const host::HostValue* indexValues,
+                                        host::HostValue* result) override;
     host::Status TIDE_CALL WriteProperty(host::HostSymbol property, int32_t indexCount,
-                                         const host::HostValue* indexValues, const host::HostValue* newValue) override;
+                                         const host::HostValue* indexValues,
+                                         const host::HostValue* newValue) override;
     host::Status TIDE_CALL ReadPropertyAlias(const host::HostValue* self, host::HostSymbol property,
                                              int32_t indexCount, const host::HostValue* indexValues,
                                              host::HostValue* result) override;

@@ -9,7 +9,8 @@
 namespace tide {
 
 host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue* self, host::HostSymbol property,
-                                int32_t indexCount, const host::HostValue* indexValues, host::HostValue* result);
+                                int32_t indexCount, const host::HostValue* indexValues,
+                                host::HostValue* result);
 host::Status WriteObjectProperty(ScriptObject& object, host::HostSymbol property, int32_t indexCount,
                                  const host::HostValue* indexValues, const host::HostValue* newValue);
 host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record);

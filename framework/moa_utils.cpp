@@ -83,7 +83,8 @@ host::Status MoaUtils::ReadSymbol(const host::HostValue* value, host::HostSymbol
     return WithInterface<VS>(host::kIidValueServices, [&](VS* v) { return v->ReadSymbol(value, out); });
 }
 host::Status MoaUtils::GetStringLength(const host::HostValue* value, int32_t* length) {
-    return WithInterface<VS>(host::kIidValueServices, [&](VS* v) { return v->GetStringLength(value, length); });
+    return WithInterface<VS>(host::kIidValueServices,
+                             [&](VS* v) { return v->GetStringLength(value, length); });
 }
 host::Status MoaUtils::LockStringText(const host::HostValue* value, const char** text) {
     return WithInterface<VS>(host::kIidValueServices, [&](VS* v) { return v->LockStringText(value, text); });
@@ -104,9 +105,10 @@ host::Status MoaUtils::NewPropList(host::HostValue* out) {
     return WithInterface<host::ListServices>(host::kIidListServices,
                                              [&](host::ListServices* l) { return l->NewPropList(out); });
 }
-host::Status MoaUtils::AddProp(host::HostValue* list, const host::HostValue* key, const host::HostValue* item) {
-    return WithInterface<host::ListServices>(host::kIidListServices,
-                                             [&](host::ListServices* l) { return l->AddProp(list, key, item); });
+host::Status MoaUtils::AddProp(host::HostValue* list, const host::HostValue* key,
+                               const host::HostValue* item) {
+    return WithInterface<host::ListServices>(
+        host::kIidListServices, [&](host::ListServices* l) { return l->AddProp(list, key, item); });
 }
 host::Status MoaUtils::InvokeHandler(host::HostSymbol handler, int32_t argc, const host::HostValue* argv,
                                      host::HostValue* result) {
@@ -118,215 +120,271 @@ host::Status MoaUtils::InvokeHandler(host::HostSymbol handler, int32_t argc, con
 // Pass-throughs, in table order.
 
 host::Status MoaUtils::ForwardA3(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry3(w0, w1); });
+    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA,
+                                               [&](host::HostInterfaceA* i) { return i->Entry3(w0, w1); });
 }
 
-host::Status MoaUtils::ForwardA5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry5(w0, w1, w2, w3, w4, w5); });
+host::Status MoaUtils::ForwardA5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4,
+                                 host::Word w5) {
+    return WithInterface<host::HostInterfaceA>(
+        host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry5(w0, w1, w2, w3, w4, w5); });
 }
 
 host::Status MoaUtils::ForwardA6(host::Word w0) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry6(w0); });
+    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA,
+                                               [&](host::HostInterfaceA* i) { return i->Entry6(w0); });
 }
 
 host::Status MoaUtils::ForwardA7(host::Word w0) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry7(w0); });
+    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA,
+                                               [&](host::HostInterfaceA* i) { return i->Entry7(w0); });
 }
 
 host::Status MoaUtils::ForwardA8(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry8(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceA>(
+        host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry8(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardA9(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceA>(host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry9(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceA>(
+        host::kIidHostInterfaceA, [&](host::HostInterfaceA* i) { return i->Entry9(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardB3(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB, [&](host::HostInterfaceB* i) { return i->Entry3(w0, w1); });
+    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB,
+                                               [&](host::HostInterfaceB* i) { return i->Entry3(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardB4(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB, [&](host::HostInterfaceB* i) { return i->Entry4(w0, w1); });
+    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB,
+                                               [&](host::HostInterfaceB* i) { return i->Entry4(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardB5(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB, [&](host::HostInterfaceB* i) { return i->Entry5(w0, w1); });
+    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB,
+                                               [&](host::HostInterfaceB* i) { return i->Entry5(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardB6(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB, [&](host::HostInterfaceB* i) { return i->Entry6(w0, w1); });
+    return WithInterface<host::HostInterfaceB>(host::kIidHostInterfaceB,
+                                               [&](host::HostInterfaceB* i) { return i->Entry6(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC4(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry4(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry4(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC5(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry5(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry5(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC6(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry6(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry6(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC7(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry7(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry7(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC8(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry8(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry8(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC9(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry9(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry9(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardC10(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC, [&](host::HostInterfaceC* i) { return i->Entry10(w0, w1); });
+    return WithInterface<host::HostInterfaceC>(host::kIidHostInterfaceC,
+                                               [&](host::HostInterfaceC* i) { return i->Entry10(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardD3(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceD>(host::kIidHostInterfaceD, [&](host::HostInterfaceD* i) { return i->Entry3(w0, w1); });
+    return WithInterface<host::HostInterfaceD>(host::kIidHostInterfaceD,
+                                               [&](host::HostInterfaceD* i) { return i->Entry3(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardD4(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceD>(host::kIidHostInterfaceD, [&](host::HostInterfaceD* i) { return i->Entry4(w0, w1); });
+    return WithInterface<host::HostInterfaceD>(host::kIidHostInterfaceD,
+                                               [&](host::HostInterfaceD* i) { return i->Entry4(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE3(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry3(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry3(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE4(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry4(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry4(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE5(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry5(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry5(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE6(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry6(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry6(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE7(host::Word w0) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry7(w0); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry7(w0); });
 }
 
 host::Status MoaUtils::ForwardE8(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry8(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry8(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE9(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry9(w0, w1); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry9(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardE12(host::Word w0) {
-    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE, [&](host::HostInterfaceE* i) { return i->Entry12(w0); });
+    return WithInterface<host::HostInterfaceE>(host::kIidHostInterfaceE,
+                                               [&](host::HostInterfaceE* i) { return i->Entry12(w0); });
 }
 
 host::Status MoaUtils::ForwardF3(host::Unknown* object, host::Word w0) {
-    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF, [&](host::HostInterfaceF* i) { return i->Entry3(w0); });
+    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF,
+                                                 [&](host::HostInterfaceF* i) { return i->Entry3(w0); });
 }
 
 host::Status MoaUtils::ForwardF4(host::Unknown* object, host::Word w0) {
-    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF, [&](host::HostInterfaceF* i) { return i->Entry4(w0); });
+    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF,
+                                                 [&](host::HostInterfaceF* i) { return i->Entry4(w0); });
 }
 
 host::Status MoaUtils::ForwardF5(host::Unknown* object, host::Word w0) {
-    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF, [&](host::HostInterfaceF* i) { return i->Entry5(w0); });
+    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF,
+                                                 [&](host::HostInterfaceF* i) { return i->Entry5(w0); });
 }
 
 host::Status MoaUtils::ForwardF6(host::Unknown* object, host::Word w0) {
-    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF, [&](host::HostInterfaceF* i) { return i->Entry6(w0); });
+    return ForwardOnObject<host::HostInterfaceF>(object, host::kIidHostInterfaceF,
+                                                 [&](host::HostInterfaceF* i) { return i->Entry6(w0); });
 }
 
 host::Status MoaUtils::ForwardG3(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry3(w0, w1, w2, w3, w4); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry3(w0, w1, w2, w3, w4); });
 }
 
-host::Status MoaUtils::ForwardG17(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry17(w0, w1, w2, w3, w4, w5); });
+host::Status MoaUtils::ForwardG17(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4,
+                                  host::Word w5) {
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) {
+        return i->Entry17(w0, w1, w2, w3, w4, w5);
+    });
 }
 
 host::Status MoaUtils::ForwardG15(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry15(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry15(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG14(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry14(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry14(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG4(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry4(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry4(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG5(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry5(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry5(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardG6(host::Word w0, host::Word w1, host::Word w2, host::Word w3) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry6(w0, w1, w2, w3); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry6(w0, w1, w2, w3); });
 }
 
 host::Status MoaUtils::ForwardG7(host::Word w0, host::Word w1, host::Word w2, host::Word w3) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry7(w0, w1, w2, w3); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry7(w0, w1, w2, w3); });
 }
 
 host::Status MoaUtils::ForwardG8(host::Word w0, host::Word w1, host::Word w2, host::Word w3) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry8(w0, w1, w2, w3); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry8(w0, w1, w2, w3); });
 }
 
 host::Status MoaUtils::ForwardG9(host::Word w0, host::Word w1, host::Word w2, host::Word w3) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry9(w0, w1, w2, w3); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry9(w0, w1, w2, w3); });
 }
 
 host::Status MoaUtils::ForwardG10(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry10(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry10(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardG11(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry11(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry11(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardG12(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry12(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry12(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG13(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry13(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry13(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG16(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry16(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry16(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG18(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry18(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry18(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG19(host::Word w0) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry19(w0); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry19(w0); });
 }
 
 host::Status MoaUtils::ForwardG23(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry23(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry23(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG24(host::Word w0, host::Word w1) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry24(w0, w1); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry24(w0, w1); });
 }
 
 host::Status MoaUtils::ForwardG20(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry20(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry20(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardG21(host::Word w0, host::Word w1, host::Word w2) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry21(w0, w1, w2); });
+    return WithInterface<host::HostInterfaceG>(
+        host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry21(w0, w1, w2); });
 }
 
 host::Status MoaUtils::ForwardG22(host::Word w0) {
-    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG, [&](host::HostInterfaceG* i) { return i->Entry22(w0); });
+    return WithInterface<host::HostInterfaceG>(host::kIidHostInterfaceG,
+                                               [&](host::HostInterfaceG* i) { return i->Entry22(w0); });
 }
 
 }  // namespace tide

@@ -47,7 +47,8 @@ public:
     // Each forwards its words unchanged; the F ones query the object they are given and
     // pass on only their word.
     virtual host::Status TIDE_CALL ForwardA3(host::Word w0, host::Word w1);
-    virtual host::Status TIDE_CALL ForwardA5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5);
+    virtual host::Status TIDE_CALL ForwardA5(host::Word w0, host::Word w1, host::Word w2, host::Word w3,
+                                             host::Word w4, host::Word w5);
     virtual host::Status TIDE_CALL ForwardA6(host::Word w0);
     virtual host::Status TIDE_CALL ForwardA7(host::Word w0);
     virtual host::Status TIDE_CALL ForwardA8(host::Word w0, host::Word w1, host::Word w2);
@@ -77,8 +78,10 @@ public:
     virtual host::Status TIDE_CALL ForwardF4(host::Unknown* object, host::Word w0);
     virtual host::Status TIDE_CALL ForwardF5(host::Unknown* object, host::Word w0);
     virtual host::Status TIDE_CALL ForwardF6(host::Unknown* object, host::Word w0);
-    virtual host::Status TIDE_CALL ForwardG3(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4);
-    virtual host::Status TIDE_CALL ForwardG17(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4, host::Word w5);
+    virtual host::Status TIDE_CALL ForwardG3(host::Word w0, host::Word w1, host::Word w2, host::Word w3,
+                                             host::Word w4);
+    virtual host::Status TIDE_CALL ForwardG17(host::Word w0, host::Word w1, host::Word w2, host::Word w3,
+                                              host::Word w4, host::Word w5);
     virtual host::Status TIDE_CALL ForwardG15(host::Word w0, host::Word w1);
     virtual host::Status TIDE_CALL ForwardG14(host::Word w0, host::Word w1);
     virtual host::Status TIDE_CALL ForwardG4(host::Word w0, host::Word w1);

@@ -25,11 +25,11 @@ struct PublishedAddresses {
 };
 
 struct ObjectState {
-    MoaUtils* utils;                    // every host value operation of the object
+    MoaUtils* utils;                   // every host value operation of the object
     char directorCode[kSetNameBytes];  // the host's character set, "char"-encoded
-    void* worker;                       // GroupListener or DatagramSender; null if short of memory
+    void* worker;                      // GroupListener or DatagramSender; null if short of memory
     PublishedAddresses addresses;
-    host::Unknown* valueInterface;      // the object's own value interface (not a counted reference)
+    host::Unknown* valueInterface;  // the object's own value interface (not a counted reference)
 };
 
 class ScriptObject {

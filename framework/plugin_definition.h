@@ -58,7 +58,8 @@ struct PluginDefinition {
 
     // The module's own readable properties: true when `property` is one of them (the
     // result is then written).
-    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property, host::HostValue* result) = nullptr;
+    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property,
+                            host::HostValue* result) = nullptr;
     // The module's own members: true when record->selector is one of them.
     bool (*callOwnMember)(ScriptObject& object, host::HostCallRecord* record);
 

@@ -33,10 +33,14 @@ struct SenderAddress {
     uint16_t port;  // 0: any
 };
 constexpr SenderAddress kSenders[] = {
-    {"127.0.0.1", 0},           {"127.0.0.1", 0},
-    {"127.0.0.2", 40000},       {tide::testing::kPrivateCardAddress, 0},
-    {tide::testing::kLongestLocalAddress, 65535}, {"127.255.255.254", 1},
-    {"127.0.0.3", 0},           {"127.0.0.1", 0},
+    {"127.0.0.1", 0},
+    {"127.0.0.1", 0},
+    {"127.0.0.2", 40000},
+    {tide::testing::kPrivateCardAddress, 0},
+    {tide::testing::kLongestLocalAddress, 65535},
+    {"127.255.255.254", 1},
+    {"127.0.0.3", 0},
+    {"127.0.0.1", 0},
 };
 
 class SocketTarget final : public tide::fuzzing::DeliveryTarget {

@@ -14,10 +14,10 @@ struct InstanceHeader {
     // The instance's own interface table: the address of this word is the instance as an
     // Unknown (query, add-reference, release of the instance itself).
     void* selfTable;
-    void* hostWord2;          // the host's own
-    HostCallback* callback;   // hands out host interfaces by id
-    HostMemory* memory;       // allocator of the instance's interface objects
-    void* hostWord5;          // the host's own
+    void* hostWord2;         // the host's own
+    HostCallback* callback;  // hands out host interfaces by id
+    HostMemory* memory;      // allocator of the instance's interface objects
+    void* hostWord5;         // the host's own
 };
 
 constexpr uint32_t kInstanceHeaderBytes = sizeof(InstanceHeader);
@@ -28,7 +28,8 @@ inline Unknown* InstanceSelf(InstanceHeader* instance) {
     return reinterpret_cast<Unknown*>(&instance->selfTable);
 }
 inline InstanceHeader* InstanceFromSelf(Unknown* self) {
-    return reinterpret_cast<InstanceHeader*>(reinterpret_cast<char*>(self) - offsetof(InstanceHeader, selfTable));
+    return reinterpret_cast<InstanceHeader*>(reinterpret_cast<char*>(self) -
+                                             offsetof(InstanceHeader, selfTable));
 }
 
 // The instance variables start right after the header.

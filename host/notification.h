@@ -11,7 +11,8 @@ class NotificationClient : public Unknown {
 public:
     // Entry 3. One notification `notifyId`, with the host's data and the reference data
     // given at registration. Host's thread only. Returns 0.
-    virtual Status TIDE_CALL HandleNotification(const InterfaceId* notifyId, void* notifyData, void* refData) = 0;
+    virtual Status TIDE_CALL HandleNotification(const InterfaceId* notifyId, void* notifyData,
+                                                void* refData) = 0;
 
 protected:
     ~NotificationClient() = default;

@@ -21,15 +21,16 @@ extern "C" {
 // The class `classId` (the first class when null): writes its instance size and its two
 // callbacks. 0, or kNoSuchClass with nothing written.
 using DllGetClassFormFunction = Status(TIDE_CALL*)(const ClassId* classId, uint32_t* instanceBytes,
-                                                   ClassCreateCallback* create, ClassDestroyCallback* destroy);
+                                                   ClassCreateCallback* create,
+                                                   ClassDestroyCallback* destroy);
 // An array of 40-byte little-endian records, allocated from `memory` and owned by the
 // caller afterwards: each class, then its interfaces, then a terminator. 0, or kNoMemory
 // with `*records` null.
 using DllGetClassInfoFunction = Status(TIDE_CALL*)(HostMemory* memory, uint8_t** records);
 // Makes interface `iid` of class `classId` on `instance` (an instance header) into `*out`.
 // The creation's status (0 or kNoMemory), or kNoSuchInterface with `*out` untouched.
-using DllGetInterfaceFunction = Status(TIDE_CALL*)(void* instance, const ClassId* classId, const InterfaceId* iid,
-                                                   void** out);
+using DllGetInterfaceFunction = Status(TIDE_CALL*)(void* instance, const ClassId* classId,
+                                                   const InterfaceId* iid, void** out);
 // Class objects are not offered: always kNoSuchClass.
 using DllGetClassObjectFunction = Status(TIDE_CALL*)(const void* classId, const void* iid, void** out);
 // 0 when no interface object of the module is alive, kStillInUse otherwise.

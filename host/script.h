@@ -67,8 +67,8 @@ public:
                                           const HostValue* indexValues, HostValue* result) = 0;
     // Entry 8. Writes property `property`. 0, kNoSuchProperty, or the status of the
     // handler a write is forwarded to. The caller keeps ownership of all values.
-    virtual Status TIDE_CALL WriteProperty(HostSymbol property, int32_t indexCount, const HostValue* indexValues,
-                                           const HostValue* newValue) = 0;
+    virtual Status TIDE_CALL WriteProperty(HostSymbol property, int32_t indexCount,
+                                           const HostValue* indexValues, const HostValue* newValue) = 0;
     // Entry 9. Exactly ReadProperty.
     virtual Status TIDE_CALL ReadPropertyAlias(const HostValue* self, HostSymbol property, int32_t indexCount,
                                                const HostValue* indexValues, HostValue* result) = 0;

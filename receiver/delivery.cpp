@@ -4,6 +4,8 @@
 // buffer's number and the message's length once the message is complete. The queue's
 // lock is not held here: the block is ours once taken, so a handler may stop, start or
 // close its own receiver. Host's thread only.
+#include "receiver/delivery.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
@@ -11,7 +13,6 @@
 
 #include "framework/text_converter.h"
 #include "receiver/datagram.h"
-#include "receiver/delivery.h"
 #include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 

@@ -36,8 +36,7 @@ std::vector<std::unique_ptr<ReceiveBlock>> RoomForSpares() {
 }  // namespace
 
 GroupListener::GroupListener()
-    : currentBlock(new (std::nothrow) ReceiveBlock),
-      spareBlocks(RoomForSpares()) {}
+    : currentBlock(new (std::nothrow) ReceiveBlock), spareBlocks(RoomForSpares()) {}
 
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.

@@ -52,8 +52,8 @@ bool Reassembly::Wellformed(const DatagramHeader& header, int32_t payloadBytes) 
            header.tcount <= kMostFragments && header.tindex >= 1 && header.tindex <= header.tcount;
 }
 
-Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t* payload, int32_t payloadBytes,
-                                     bool newSender) {
+Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t* payload,
+                                     int32_t payloadBytes, bool newSender) {
     // What no sender of this format writes is dropped before it can disturb anything.
     if (!Wellformed(header, payloadBytes)) return Outcome::kDropped;
 

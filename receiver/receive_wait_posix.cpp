@@ -1,10 +1,10 @@
 // The receive thread's wait on POSIX systems: ppoll on the socket and an eventfd.
-#include "receiver/receive_wait.h"
-
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "receiver/receive_wait.h"
 
 namespace tide {
 
@@ -29,8 +29,9 @@ bool ReceiveWait::Wait(ACE_HANDLE socket, std::chrono::milliseconds timeout) {
         const timespec brief{0, static_cast<long>(std::chrono::nanoseconds(kWaitWithoutEvent).count())};
         return ppoll(ready + 1, forDatagram ? 1 : 0, &brief, nullptr) == 1;
     }
-    const timespec bound{static_cast<time_t>(timeout.count() / 1000),
-                         static_cast<long>(std::chrono::nanoseconds(timeout % std::chrono::seconds(1)).count())};
+    const timespec bound{
+        static_cast<time_t>(timeout.count() / 1000),
+        static_cast<long>(std::chrono::nanoseconds(timeout % std::chrono::seconds(1)).count())};
     if (ppoll(ready, forDatagram ? 2 : 1, &bound, nullptr) <= 0) return false;
     if (ready[0].revents & POLLIN) {
         uint64_t count = 0;

@@ -1,10 +1,10 @@
 // The receive thread's wait on Windows: the socket signals an event of its own when a
 // datagram waits (WSAEventSelect, which also makes the socket non-blocking), and the
 // thread waits on that event and the wake-up event together.
-#include "receiver/receive_wait.h"
-
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
+
+#include "receiver/receive_wait.h"
 
 namespace tide {
 
@@ -16,7 +16,8 @@ HANDLE AsHandle(intptr_t event) { return reinterpret_cast<HANDLE>(event); }
 // every receive; a socket not yet watched is made to signal it.
 void Watch(ACE_HANDLE socket, intptr_t socketEvent, ACE_HANDLE* watched) {
     if (socket == *watched || socketEvent == -1) return;
-    if (WSAEventSelect(reinterpret_cast<SOCKET>(socket), AsHandle(socketEvent), FD_READ) == 0) *watched = socket;
+    if (WSAEventSelect(reinterpret_cast<SOCKET>(socket), AsHandle(socketEvent), FD_READ) == 0)
+        *watched = socket;
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // The receiver's members: naming the script object and its handlers, the reassembly
 // buffer's size, and opening, starting, stopping and closing the listener. Arguments of
 // the wrong kind are ignored; results are what the script sees. Host's thread only.
+#include "receiver/receiver_members.h"
+
 #include <new>
 
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
 #include "receiver/delivery.h"
-#include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
@@ -42,7 +43,8 @@ int32_t Join(ScriptObject& object, const host::HostCallRecord& record) {
     GroupListener* listener = Listener(object);
     if (!listener) return -1;
     try {
-        return listener->Join(static_cast<uint16_t>(port), reinterpret_cast<const wchar_t*>(converter.output()));
+        return listener->Join(static_cast<uint16_t>(port),
+                              reinterpret_cast<const wchar_t*>(converter.output()));
     } catch (const std::bad_alloc&) {
         // The address library found no memory for the host text: a join that failed.
         return -1;
@@ -61,7 +63,9 @@ void GetBufferSize(ScriptObject& object, host::HostCallRecord& record) {
     ResultInteger(object, record, Receiver(object).reassembly.bufferSize());
 }
 
-void Open(ScriptObject& object, host::HostCallRecord& record) { ResultInteger(object, record, Join(object, record)); }
+void Open(ScriptObject& object, host::HostCallRecord& record) {
+    ResultInteger(object, record, Join(object, record));
+}
 
 void Close(ScriptObject& object, host::HostCallRecord& record) {
     GroupListener* listener = Listener(object);
@@ -95,9 +99,15 @@ bool CallReceiverMember(ScriptObject& object, host::HostCallRecord* record) {
     };
     // Compared in this order; the first name that matches runs.
     static constexpr Entry kMembers[] = {
-        {"SetScriptObject", &SetScriptObject}, {"OnTextData", &OnTextData}, {"OnBinaryData", &OnBinaryData},
-        {"GetBufferSize", &GetBufferSize},     {"SetBufferSize", &SetBufferSize}, {"Open", &Open},
-        {"Close", &Close},                     {"Start", &Start},             {"Stop", &Stop},
+        {"SetScriptObject", &SetScriptObject},
+        {"OnTextData", &OnTextData},
+        {"OnBinaryData", &OnBinaryData},
+        {"GetBufferSize", &GetBufferSize},
+        {"SetBufferSize", &SetBufferSize},
+        {"Open", &Open},
+        {"Close", &Close},
+        {"Start", &Start},
+        {"Stop", &Stop},
     };
     for (const Entry& entry : kMembers) {
         if (!object.Is(record->selector, entry.name)) continue;

@@ -9,7 +9,9 @@
 namespace tide {
 
 // The object's listener; null when it could not be made.
-inline GroupListener* Listener(ScriptObject& object) { return static_cast<GroupListener*>(object.state().worker); }
+inline GroupListener* Listener(ScriptObject& object) {
+    return static_cast<GroupListener*>(object.state().worker);
+}
 
 // The receiver's own readable property ("BufferSize"): true when `property` names it, and
 // then `*result` holds its value.

@@ -33,15 +33,15 @@ struct DeliveryConverters {
 struct ReceiverState {
     host::NotificationService* notificationService;  // counted; null when the host has none
     host::NotificationClient* notificationClient;    // counted; the object's own client
-    host::HostSymbol textHandler;                     // 0: none named
-    host::HostSymbol binaryHandler;                   // 0: none named
-    host::HostValue scriptObject;                     // held with a reference; void when none
-    wchar_t lastSenderText[kSenderTextUnits];         // sender of the message being assembled
-    wchar_t senderText[kSenderTextUnits];             // sender of the datagram being delivered
-    Reassembly reassembly;                            // buffer, size, counters
-    uint32_t bufferHandle;                            // the buffer's number for scripts (0: none)
-    uint32_t publishedGeneration;                     // which buffer bufferHandle stands for
-    std::unique_ptr<DeliveryConverters> converters;   // made at the first text delivered
+    host::HostSymbol textHandler;                    // 0: none named
+    host::HostSymbol binaryHandler;                  // 0: none named
+    host::HostValue scriptObject;                    // held with a reference; void when none
+    wchar_t lastSenderText[kSenderTextUnits];        // sender of the message being assembled
+    wchar_t senderText[kSenderTextUnits];            // sender of the datagram being delivered
+    Reassembly reassembly;                           // buffer, size, counters
+    uint32_t bufferHandle;                           // the buffer's number for scripts (0: none)
+    uint32_t publishedGeneration;                    // which buffer bufferHandle stands for
+    std::unique_ptr<DeliveryConverters> converters;  // made at the first text delivered
 };
 
 // A Tidelisten object's instance variables.
@@ -50,6 +50,8 @@ struct ListenerVariables {
     ReceiverState receiver;
 };
 
-inline ReceiverState& Receiver(ScriptObject& object) { return object.variables<ListenerVariables>().receiver; }
+inline ReceiverState& Receiver(ScriptObject& object) {
+    return object.variables<ListenerVariables>().receiver;
+}
 
 }  // namespace tide

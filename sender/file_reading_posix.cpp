@@ -1,6 +1,4 @@
 // Reading a whole file, with POSIX calls, under the path's name in the locale's own set.
-#include "sender/file_reading.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,7 @@
 #include <new>
 
 #include "framework/text_converter.h"
+#include "sender/file_reading.h"
 
 namespace tide {
 

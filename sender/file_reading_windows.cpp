@@ -1,11 +1,11 @@
 // Reading a whole file on Windows: opened for shared reading under its wide name as it
 // stands, sized, and read with one ReadFile.
-#include "sender/file_reading.h"
-
 #include <windows.h>
 
 #include <cstring>
 #include <new>
+
+#include "sender/file_reading.h"
 
 namespace tide {
 
@@ -46,7 +46,8 @@ FileReadResult ReadWholeFile(const wchar_t* path, FileContents* contents) {
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
     if (!bytes) return FileReadResult::kCannotRead;
     DWORD done = 0;
-    if (size > 0 && !ReadFile(file.get(), bytes.get(), low, &done, nullptr)) return FileReadResult::kCannotRead;
+    if (size > 0 && !ReadFile(file.get(), bytes.get(), low, &done, nullptr))
+        return FileReadResult::kCannotRead;
     // A file that shrank since it was sized keeps its size, the missing end zero.
     std::memset(bytes.get() + done, 0, size - done);
     contents->bytes = std::move(bytes);

@@ -1,10 +1,11 @@
 // The sender's members: Open, SendText, SendBinary and SendBuffer. Each reads its
 // arguments (wrong kinds fall back to defaults), hands the work to the object's
 // DatagramSender and answers an integer. Host's thread only.
+#include "sender/sender_members.h"
+
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
 #include "sender/file_reading.h"
-#include "sender/sender_members.h"
 
 namespace tide {
 
@@ -38,7 +39,8 @@ int32_t SendBinary(ScriptObject& object, const host::HostCallRecord& record, Dat
     TextConverter wide;
     ConvertStringArgument(object, record, 1, kWideSet, wide);
     FileContents file;
-    if (ReadWholeFile(reinterpret_cast<const wchar_t*>(wide.output()), &file) != FileReadResult::kRead) return -1;
+    if (ReadWholeFile(reinterpret_cast<const wchar_t*>(wide.output()), &file) != FileReadResult::kRead)
+        return -1;
     return sender.SendByteMessage(file.bytes.get(), file.size, RepeatArgument(object, record, 2));
 }
 

@@ -9,7 +9,9 @@
 namespace tide {
 
 // The object's sender; null when it could not be made.
-inline DatagramSender* Sender(ScriptObject& object) { return static_cast<DatagramSender*>(object.state().worker); }
+inline DatagramSender* Sender(ScriptObject& object) {
+    return static_cast<DatagramSender*>(object.state().worker);
+}
 
 // The sender's own members: true when the selector names one of them.
 bool CallSenderMember(ScriptObject& object, host::HostCallRecord* record);

@@ -1,7 +1,7 @@
 // The command line and streams on POSIX systems: they are already what tidehost needs.
-#include "emulator/tidehost/console.h"
-
 #include <unistd.h>
+
+#include "emulator/tidehost/console.h"
 
 namespace tide::tidehost {
 

@@ -1,10 +1,11 @@
 // The command line and streams on Windows: the wide command line turned into UTF-8, and
 // the C runtime's streams switched from text to binary mode.
-#include "emulator/tidehost/console.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include "emulator/tidehost/console.h"
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstdio>

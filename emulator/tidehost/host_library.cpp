@@ -141,7 +141,8 @@ int Peek(lua_State* state) {
         }
     }
     if (!base) {
-        return luaL_error(state, "host.peek: no region is published at address %d", static_cast<int>(address));
+        return luaL_error(state, "host.peek: no region is published at address %d",
+                          static_cast<int>(address));
     }
     if (static_cast<uint64_t>(length) > regionBytes) {
         return luaL_error(state, "host.peek: %I bytes do not fit the region of %d bytes at address %d",

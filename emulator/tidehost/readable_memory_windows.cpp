@@ -1,9 +1,9 @@
 // Readable memory on Windows: every page of the range committed, readable and not a guard.
-#include "emulator/tidehost/readable_memory.h"
-
 #include <windows.h>
 
 #include <cstdint>
+
+#include "emulator/tidehost/readable_memory.h"
 
 namespace tide::tidehost {
 

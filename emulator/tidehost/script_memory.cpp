@@ -19,7 +19,8 @@ uint32_t ScriptMemory::Allocate(const char* bytes, size_t length) {
         const auto where = reinterpret_cast<uintptr_t>(block.get());
         if (where > UINT32_MAX) return 0;
         address = static_cast<uint32_t>(where);
-    } else if (table_->Publish(block.get(), static_cast<uint32_t>(length), &address) != host::kOk || address == 0) {
+    } else if (table_->Publish(block.get(), static_cast<uint32_t>(length), &address) != host::kOk ||
+               address == 0) {
         return 0;
     }
     regions_[address] = Region{std::move(block), static_cast<uint32_t>(length)};

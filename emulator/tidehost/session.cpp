@@ -4,15 +4,15 @@
 #include <algorithm>
 #include <chrono>
 
+#include "emulator/module_loading.h"
 #include "emulator/symbol_table.h"
-#include "host/ids.h"
 #include "emulator/tidehost/host_library.h"
 #include "emulator/tidehost/interrupt.h"
-#include "emulator/module_loading.h"
 #include "emulator/tidehost/lua_script_object.h"
 #include "emulator/tidehost/object_binding.h"
 #include "emulator/tidehost/property_list.h"
 #include "emulator/tidehost/symbols.h"
+#include "host/ids.h"
 
 namespace tide::tidehost {
 

@@ -35,7 +35,11 @@ void ExpectRecords(const emulator::Module& module, std::vector<host::InterfaceId
 }
 
 TEST_F(EntryPointsTest, ClassInfoListsEachClassThenItsInterfacesThenATerminator) {
-    ExpectRecords(*listen, {{}, host::kIidMoaRegister, {}, host::kIidMoaMmXScript, host::kIidMoaMmXValue,
+    ExpectRecords(*listen, {{},
+                            host::kIidMoaRegister,
+                            {},
+                            host::kIidMoaMmXScript,
+                            host::kIidMoaMmXValue,
                             host::kIidMoaNotificationClient});
     ExpectRecords(*speak, {{}, host::kIidMoaRegister, {}, host::kIidMoaMmXScript, host::kIidMoaMmXValue});
 
@@ -124,8 +128,8 @@ TEST_F(EntryPointsTest, InterfaceObjectsCountTheirOwnReferencesAndHoldTheirInsta
     ASSERT_EQ(speak->exports().canUnloadNow(), host::kOk);
 
     void* raw = nullptr;
-    ASSERT_EQ(speak->exports().getInterface(instance->header(), &speak->scriptClassId(), &host::kIidMoaMmXScript,
-                                            &raw),
+    ASSERT_EQ(speak->exports().getInterface(instance->header(), &speak->scriptClassId(),
+                                            &host::kIidMoaMmXScript, &raw),
               host::kOk);
     auto* script = static_cast<host::IMoaMmXScript*>(raw);
     // One reference for the interface handed out, one held while the object exists.
@@ -151,11 +155,12 @@ TEST_F(EntryPointsTest, InterfaceObjectsCountTheirOwnReferencesAndHoldTheirInsta
 }
 
 TEST_F(EntryPointsTest, AnInterfaceObjectTheHostCannotAllocateIsNoMemoryWithAnEmptyOut) {
-    emulator::Instance* instance = listen->MakeInstance(listen->scriptClassId(), listen->scriptInstanceBytes());
+    emulator::Instance* instance =
+        listen->MakeInstance(listen->scriptClassId(), listen->scriptInstanceBytes());
     host.FailNextAllocations(1);
     void* out = reinterpret_cast<void*>(0x1);
-    EXPECT_EQ(listen->exports().getInterface(instance->header(), &listen->scriptClassId(), &host::kIidMoaMmXScript,
-                                             &out),
+    EXPECT_EQ(listen->exports().getInterface(instance->header(), &listen->scriptClassId(),
+                                             &host::kIidMoaMmXScript, &out),
               host::kNoMemory);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(instance->refs(), 1u);
@@ -222,8 +227,9 @@ TEST(ModuleSymbols, EachModuleExportsTheFiveEntriesAndNothingElseOfItsOwn) {
             std::string symbol = text.substr(space + 1);
             while (!symbol.empty() && (symbol.back() == '\n' || symbol.back() == '\r')) symbol.pop_back();
             // What sanitizer runtimes add is theirs, not the module's.
-            if (symbol.rfind("__", 0) == 0 || symbol.rfind("_init", 0) == 0 || symbol.rfind("_fini", 0) == 0 ||
-                symbol.rfind("_edata", 0) == 0 || symbol.rfind("_end", 0) == 0)
+            if (symbol.rfind("__", 0) == 0 || symbol.rfind("_init", 0) == 0 ||
+                symbol.rfind("_fini", 0) == 0 || symbol.rfind("_edata", 0) == 0 ||
+                symbol.rfind("_end", 0) == 0)
                 continue;
             symbols.insert(symbol);
         }

@@ -138,11 +138,11 @@ TEST_F(ScriptObjectTest, StringAndSymbolFormsNameTheClass) {
 // byte the conversion did not write is handed back).
 TEST_F(ScriptObjectTest, InterfaceDescribesEachClassLineByLine) {
     const std::string marker = kSectionMarkerUtf8;
-    const std::string listenText = marker + "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r" +
-                                   marker +
-                                   "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
-                                   "stop():void\r-IID:GUID\r+BufferSize:long\r#ScriptObject:SCRIPT\r"
-                                   "#OnData:Symbol\r";
+    const std::string listenText =
+        marker + "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r" + marker +
+        "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
+        "stop():void\r-IID:GUID\r+BufferSize:long\r#ScriptObject:SCRIPT\r"
+        "#OnData:Symbol\r";
     const std::string speakText =
         marker + "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r-PPointer:LONG_PTR\r" +
         "-IID:GUID\r" + marker +
@@ -165,19 +165,24 @@ TEST_F(ScriptObjectTest, InterfaceHandsOverTheDescriptionsOwnBytes) {
     const bool latin1 = latin1Locale.ok();
 
     const std::string listenText =
-        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r"
-        "\xA1\xE1" "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
+        "\xA1\xE1"
+        "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r"
+        "\xA1\xE1"
+        "Tidelisten\rOpen(port:LONG,hostname:STRING):INT\rClose():INT\rstart():void\r"
         "stop():void\r-IID:GUID\r+BufferSize:long\r#ScriptObject:SCRIPT\r#OnData:Symbol\r";
     const std::string speakText =
-        "\xA1\xE1" "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r-PPointer:LONG_PTR\r"
+        "\xA1\xE1"
+        "common\r-Interface:STRING\r+Directorcode:STRING\r-Pointer:LONG_PTR\r-PPointer:LONG_PTR\r"
         "-IID:GUID\r"
-        "\xA1\xE1" "Tidespeak\rOpen(port:LONG,hostname:STRING):INT\rSendText(data:STRING,repeat:INT=1):INT\r"
+        "\xA1\xE1"
+        "Tidespeak\rOpen(port:LONG,hostname:STRING):INT\rSendText(data:STRING,repeat:INT=1):INT\r"
         "SendBinary(path:STRING,repeat:INT=1):INT\rSendBuffer(pointer:LONG_PTR,size:LONG,repeat:INT=1):INT\r"
         "#Text:STRING\r#Binary:STRING\r";
     if (latin1) {
         host::HostValue listener = NewListener();
         host::HostValue speaker = NewSpeaker();
-        for (const host::HostValue& object : {listener, speaker}) Set(object, "DirectorCode", String("ISO-8859-1"));
+        for (const host::HostValue& object : {listener, speaker})
+            Set(object, "DirectorCode", String("ISO-8859-1"));
         EXPECT_EQ(StringResult(Get(listener, "Interface")), listenText);
         EXPECT_EQ(StringResult(Call(listener, "Interface")), listenText);
         EXPECT_EQ(StringResult(Get(speaker, "interface")), speakText);

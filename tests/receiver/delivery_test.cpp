@@ -45,10 +45,12 @@ protected:
         PluginHostTest::SetUp();
         listener = NewListener();
         script = std::make_shared<emulator::HandlerScriptObject>();
-        script->On("onText", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv, host::HostValue*) {
+        script->On("onText", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv,
+                                    host::HostValue*) {
             EXPECT_EQ(argc, 2);
             TextDelivery delivery;
-            const std::vector<emulator::PropEntry> entries = h.PropListOf(argv[1]).value_or(std::vector<emulator::PropEntry>{});
+            const std::vector<emulator::PropEntry> entries =
+                h.PropListOf(argv[1]).value_or(std::vector<emulator::PropEntry>{});
             for (const emulator::PropEntry& entry : entries) {
                 std::string key = h.SymbolNameOf(entry.key).value_or("?");
                 delivery.keys.push_back(key);
@@ -59,7 +61,8 @@ protected:
             if (onText) onText();
             return textStatus;
         });
-        script->On("onBinary", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv, host::HostValue*) {
+        script->On("onBinary", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv,
+                                      host::HostValue*) {
             EXPECT_EQ(argc, 3);
             BinaryDelivery delivery;
             delivery.number = h.IntegerOf(argv[1]).value_or(0);
@@ -130,8 +133,8 @@ TEST_F(DeliveryTest, ATextArrivesWithItsNineHeaderFieldsInOrder) {
     Call(speaker, "SendText", {String("h\xC3\xA9llo")});
     ASSERT_TRUE(PumpTexts(1));
     const TextDelivery& text = texts[0];
-    EXPECT_EQ(text.keys, (std::vector<std::string>{"data", "remote_host", "data_tsize", "data_offset", "data_size",
-                                                    "data_type", "index", "tcount", "tindex"}));
+    EXPECT_EQ(text.keys, (std::vector<std::string>{"data", "remote_host", "data_tsize", "data_offset",
+                                                   "data_size", "data_type", "index", "tcount", "tindex"}));
     EXPECT_EQ(text.items.at("data"), "h\xC3\xA9llo");
     EXPECT_TRUE(std::regex_match(text.items.at("remote_host"), std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")))
         << text.items.at("remote_host");
@@ -147,7 +150,8 @@ TEST_F(DeliveryTest, ATextArrivesWithItsNineHeaderFieldsInOrder) {
 TEST_F(DeliveryTest, EachNotificationDeliversOneDatagramInArrivalOrder) {
     RawSender peer(kGroup, kPort);
     for (int32_t index = 1; index <= 3; ++index)
-        peer.Send(MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>('0' + index), 0, 0, 0}));
+        peer.Send(
+            MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>('0' + index), 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1));
     // The other two are queued by now; each notification takes exactly one.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -363,11 +367,13 @@ TEST_F(DeliveryTest, ABinaryMessageWithoutABinaryHandlerStillMovesTheReassembly)
     Call(listener, "Stop");
     RawSender peer(kGroup, kPort);
     const Bytes message = Pattern(150000, 3);
-    for (int32_t tindex = 1; tindex <= FragmentCount(150000); ++tindex) peer.Send(Fragment(message, 1, tindex));
+    for (int32_t tindex = 1; tindex <= FragmentCount(150000); ++tindex)
+        peer.Send(Fragment(message, 1, tindex));
     peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'z', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1));
     EXPECT_TRUE(binaries.empty());
-    EXPECT_EQ(IntegerResult(Get(quiet, "BufferSize")), 151024) << "the buffer grew for the message all the same";
+    EXPECT_EQ(IntegerResult(Get(quiet, "BufferSize")), 151024)
+        << "the buffer grew for the message all the same";
     EXPECT_EQ(host.counters().failedHandlerCalls, 0u);
     // Named later, the handler gets the next message.
     Call(quiet, "OnBinaryData", {Symbol("onBinary")});
@@ -436,20 +442,20 @@ TEST_F(DeliveryTest, MalformedDatagramsAreConsumedWithoutHarm) {
     peer.Send(Bytes(kHeaderBytes, 0x00));                                      // header only: binary, 0 bytes
     peer.Send(MakeDatagram({kTypeBinary, 5, 100, -20480, 10, 1, 1}));          // negative offset
     peer.Send(MakeDatagram({kTypeBinary, 6, 100, 0, 30000, 1, 1}));            // oversize fragment
-    peer.Send(MakeDatagram({kTypeBinary, 7, 100, 102400, 10, 1, 1}));         // beyond the buffer
+    peer.Send(MakeDatagram({kTypeBinary, 7, 100, 102400, 10, 1, 1}));          // beyond the buffer
     peer.Send(MakeDatagram({kTypeBinary, 8, INT32_MAX - 100, 0, 10, 1, 1}));   // no buffer that large: never
-                                                                                // handed over as complete
+                                                                               // handed over as complete
     peer.Send(MakeDatagram({kTypeBinary, 9, 100, 0, 10, 0, 1}));               // no fragments
     peer.Send(MakeDatagram({kTypeBinary, 10, 100, 0, 10, 2, 5}));              // fragment beyond the count
     peer.Send(MakeDatagram({7, 11, 100, 0, 10, 1, 1}));                        // unknown kind
     Bytes truncated = MakeDatagram({kTypeBinary, 12, 20000, 0, 20000, 1, 1});  // claims more than arrived
     truncated.resize(100);
     peer.Send(truncated);
-    Bytes unterminated(static_cast<size_t>(kDatagramBytes), 'A');              // text without a zero unit
+    Bytes unterminated(static_cast<size_t>(kDatagramBytes), 'A');  // text without a zero unit
     WriteHeader(unterminated.data(), {kTypeText, 13, 2, 0, 2, 1, 1});
     peer.Send(unterminated);
     Bytes shortText = MakeDatagram({kTypeText, 14, 8, 0, 8, 1, 1}, {'a', 0, 'b', 0});
-    shortText.resize(kHeaderBytes + 3);                                         // ends inside a unit
+    shortText.resize(kHeaderBytes + 3);  // ends inside a unit
     peer.Send(shortText);
     // A good message afterwards still completes.
     const Bytes message = Pattern(300, 8);
@@ -508,8 +514,9 @@ TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
     host::HostValue relay = NewSpeaker();
     Call(relay, "Open", {Integer(kRelayPort), String(kRelayGroup)});
     onBinary = [&](const BinaryDelivery& delivery) {
-        EXPECT_EQ(IntegerResult(Call(relay, "SendBuffer", {Integer(delivery.number), Integer(delivery.length)})),
-                  0);
+        EXPECT_EQ(
+            IntegerResult(Call(relay, "SendBuffer", {Integer(delivery.number), Integer(delivery.length)})),
+            0);
     };
     const Bytes message = Pattern(5000, 6);
     RawSender peer(kGroup, kPort);
@@ -517,7 +524,8 @@ TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
     ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
     std::vector<Bytes> relayed = probe.Take(1);
     ASSERT_EQ(relayed.size(), 1u);
-    EXPECT_EQ(Bytes(relayed[0].begin() + kPayloadOffset, relayed[0].begin() + kPayloadOffset + 5000), message);
+    EXPECT_EQ(Bytes(relayed[0].begin() + kPayloadOffset, relayed[0].begin() + kPayloadOffset + 5000),
+              message);
 }
 
 TEST_F(DeliveryTest, AHandlerMayLetGoOfTheLastReferenceToItsReceiver) {

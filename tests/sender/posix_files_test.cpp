@@ -68,7 +68,8 @@ TEST_F(PosixFilesTest, SendBinaryOfAnythingButARegularFileAnswersMinusOneAtOnce)
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     {
         PipeRescue rescue(pipe);
-        EXPECT_EQ(IntegerResult(Call(speaker, "SendBinary", {String(pipe)})), -1) << "a pipe without a writer";
+        EXPECT_EQ(IntegerResult(Call(speaker, "SendBinary", {String(pipe)})), -1)
+            << "a pipe without a writer";
         EXPECT_FALSE(rescue.Finish()) << "SendBinary waited for a writer to open the pipe";
     }
     {

@@ -17,7 +17,8 @@ protected:
 };
 
 Bytes PayloadOf(const Bytes& datagram, size_t bytes) {
-    return Bytes(datagram.begin() + kPayloadOffset, datagram.begin() + kPayloadOffset + static_cast<long>(bytes));
+    return Bytes(datagram.begin() + kPayloadOffset,
+                 datagram.begin() + kPayloadOffset + static_cast<long>(bytes));
 }
 
 TEST_F(SenderMembersTest, SendTextWithoutAStringSendsAnEmptyText) {
@@ -70,7 +71,8 @@ TEST_F(SenderMembersTest, SendBinaryReadsTheWholeFileAndRefusesWhatCannotBeOpene
 
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBinary", {String(WriteFile("empty", {}))})), 0);
     const Bytes content = Pattern(30000);
-    EXPECT_EQ(IntegerResult(Call(speaker, "SendBinary", {String(WriteFile("file", content)), Integer(1)})), 0);
+    EXPECT_EQ(IntegerResult(Call(speaker, "SendBinary", {String(WriteFile("file", content)), Integer(1)})),
+              0);
     std::vector<Bytes> datagrams = probe.Take(3);
     ASSERT_EQ(datagrams.size(), 3u);
     DatagramHeader empty = HeaderOf(datagrams[0]);
@@ -110,11 +112,13 @@ TEST_F(SenderMembersTest, OpenWithAPortGivenAsAStringUsesPortZero) {
 TEST_F(SenderMembersTest, SendBufferSendsAPublishedRegionAndRefusesAnythingElse) {
     const Bytes block = Pattern(25000, 3);
     uint32_t handle = 0;
-    ASSERT_EQ(host.addressTable()->Publish(block.data(), static_cast<uint32_t>(block.size()), &handle), host::kOk);
+    ASSERT_EQ(host.addressTable()->Publish(block.data(), static_cast<uint32_t>(block.size()), &handle),
+              host::kOk);
     const int32_t number = static_cast<int32_t>(handle);
 
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number + 7777), Integer(10)})), -1);
-    EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number), Integer(25001)})), -1) << "too long";
+    EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number), Integer(25001)})), -1)
+        << "too long";
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number), Integer(-1)})), -1);
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number)})), -1) << "no size";
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {String("1"), Integer(10)})), -1);

@@ -52,7 +52,9 @@ protected:
         return path;
     }
 
-    int32_t SendBinary(const std::string& path) { return IntegerResult(Call(speaker, "SendBinary", {String(path)})); }
+    int32_t SendBinary(const std::string& path) {
+        return IntegerResult(Call(speaker, "SendBinary", {String(path)}));
+    }
 
     WireProbe probe;
     host::HostValue speaker{};

@@ -15,8 +15,8 @@ bool RunTestsAgain(const std::string& filter, const std::string& variable, const
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    const BOOL started = CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process);
     SetEnvironmentVariableA(variable.c_str(), nullptr);
     if (!started) return false;
     WaitForSingleObject(process.hProcess, INFINITE);

@@ -44,7 +44,8 @@ public:
         char pattern[] = "/tmp/tide-locale-XXXXXX";
         if (!mkdtemp(pattern)) return;
         folder_ = pattern;
-        const std::string make = "localedef -c -i C -f ISO-8859-1 " + folder_ + "/C.ISO-8859-1 >/dev/null 2>&1";
+        const std::string make =
+            "localedef -c -i C -f ISO-8859-1 " + folder_ + "/C.ISO-8859-1 >/dev/null 2>&1";
         if (std::system(make.c_str()) != 0) return;
         setenv("LOCPATH", folder_.c_str(), 1);
         ok_ = std::setlocale(LC_ALL, "C.ISO-8859-1") != nullptr;

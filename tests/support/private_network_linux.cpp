@@ -1,6 +1,4 @@
 // Private network namespace for tests (see private_network.h).
-#include "tests/support/private_network.h"
-
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/wait.h>
@@ -12,6 +10,8 @@
 #include <cstring>
 #include <fstream>
 #include <vector>
+
+#include "tests/support/private_network.h"
 
 namespace tide::testing {
 
@@ -84,7 +84,8 @@ bool EnterPrivateNetwork(std::string* error) {
 
     const std::string card = std::string(kPrivateCardAddress) + "/24";
     const std::string longest = std::string(kLongestLocalAddress) + "/32";
-    if (!RunIp({"link", "set", "lo", "up"}, error) || !RunIp({"link", "set", "lo", "multicast", "on"}, error) ||
+    if (!RunIp({"link", "set", "lo", "up"}, error) ||
+        !RunIp({"link", "set", "lo", "multicast", "on"}, error) ||
         !RunIp({"link", "add", "tide0", "type", "veth", "peer", "name", "tide1"}, error) ||
         !RunIp({"addr", "add", card.c_str(), "dev", "tide0"}, error) ||
         !RunIp({"link", "set", "tide0", "up"}, error) || !RunIp({"link", "set", "tide1", "up"}, error) ||

@@ -37,7 +37,8 @@ bool OutsideIsUnreachable() {
 bool EnterPrivateNetwork(std::string* error) {
     const char* marker = std::getenv(kMarkerVariable);
     if (!marker || !*marker) {
-        *error = "not inside a private network namespace: run it with ./tide wine inside one (./tide test does)";
+        *error =
+            "not inside a private network namespace: run it with ./tide wine inside one (./tide test does)";
         return false;
     }
     if (!OutsideIsUnreachable()) {

@@ -1,5 +1,6 @@
 // What this process holds, from the process's handle count and a snapshot of its threads.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <tlhelp32.h>
 
 #include "tests/support/process_counts.h"

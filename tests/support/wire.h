@@ -47,7 +47,8 @@ public:
     Bytes Next(int waitMilliseconds = kArrivalWaitMilliseconds) {
         if (!WaitReadable(fd, waitMilliseconds)) return {};
         Bytes datagram(65536);
-        const auto n = recv(fd, reinterpret_cast<char*>(datagram.data()), static_cast<int>(datagram.size()), 0);
+        const auto n =
+            recv(fd, reinterpret_cast<char*>(datagram.data()), static_cast<int>(datagram.size()), 0);
         datagram.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return datagram;
     }
@@ -99,8 +100,9 @@ public:
     RawSender& operator=(const RawSender&) = delete;
 
     bool Send(const Bytes& datagram) {
-        const long long sent = sendto(fd, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()),
-                                 0, reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+        const long long sent =
+            sendto(fd, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()), 0,
+                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
         return sent == static_cast<long long>(datagram.size());
     }
 
