@@ -3,19 +3,19 @@
 
 namespace tide {
 
-int32_t ArgumentType(ScriptObject& object, const host::HostCallRecord& record, int32_t k) {
+int32_t ArgumentType(ObjectView& object, const host::HostCallRecord& record, int32_t k) {
     if (k < 0 || record.argc <= k || !record.argv) return host::kTypeVoid;
     int32_t type = host::kTypeVoid;
     object.utils().GetValueType(&record.argv[k], &type);
     return type;
 }
 
-bool ReadIntegerArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k, int32_t* out) {
+bool ReadIntegerArgument(ObjectView& object, const host::HostCallRecord& record, int32_t k, int32_t* out) {
     if (ArgumentType(object, record, k) != host::kTypeInteger) return false;
     return object.utils().ReadInteger(&record.argv[k], out) == host::kOk;
 }
 
-bool ConvertStringValue(ScriptObject& object, const host::HostValue& value, const char* from, const char* to,
+bool ConvertStringValue(ObjectView& object, const host::HostValue& value, const char* from, const char* to,
                         TextConverter& converter) {
     MoaUtils& utils = object.utils();
     int32_t type = host::kTypeVoid;
@@ -36,13 +36,13 @@ bool ConvertStringValue(ScriptObject& object, const host::HostValue& value, cons
     return true;
 }
 
-bool ConvertStringArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k,
-                           const char* to, TextConverter& converter) {
+bool ConvertStringArgument(ObjectView& object, const host::HostCallRecord& record, int32_t k, const char* to,
+                           TextConverter& converter) {
     if (ArgumentType(object, record, k) != host::kTypeString) return false;
     return ConvertStringValue(object, record.argv[k], object.directorCode(), to, converter);
 }
 
-void ResultInteger(ScriptObject& object, host::HostCallRecord& record, int32_t n) {
+void ResultInteger(ObjectView& object, host::HostCallRecord& record, int32_t n) {
     object.utils().MakeIntegerValue(n, &record.result);
 }
 

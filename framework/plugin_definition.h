@@ -11,7 +11,7 @@
 
 namespace tide {
 
-class ScriptObject;
+class ObjectView;
 
 // A property whose write becomes a call of a handler.
 struct ForwardedWrite {
@@ -44,7 +44,7 @@ struct PluginDefinition {
     uint32_t workerBytes;  // the size of the worker, for the address handed to scripts
 
     // Module steps of construction, after the worker is made (null: none).
-    void (*construct)(ScriptObject& object) = nullptr;
+    void (*construct)(ObjectView& object) = nullptr;
     // Module steps of teardown (null: none), in three phases, each needing what a later
     // step takes away:
     // - before the worker is disposed of: what could still reach it, such as the
@@ -52,19 +52,18 @@ struct PluginDefinition {
     // - after it, while MoaUtils still works: the host values and published addresses the
     //   module holds (a script object, a buffer's address);
     // - after the object's MoaUtils is gone: memory that needs no host call.
-    void (*teardownBeforeWorker)(ScriptObject& object) = nullptr;
-    void (*teardownAfterWorker)(ScriptObject& object) = nullptr;
-    void (*teardownAfterUtils)(ScriptObject& object) = nullptr;
+    void (*teardownBeforeWorker)(ObjectView& object) = nullptr;
+    void (*teardownAfterWorker)(ObjectView& object) = nullptr;
+    void (*teardownAfterUtils)(ObjectView& object) = nullptr;
 
     // The module's own readable properties: true when `property` is one of them (the
     // result is then written).
-    bool (*readOwnProperty)(ScriptObject& object, host::HostSymbol property,
-                            host::HostValue* result) = nullptr;
+    bool (*readOwnProperty)(ObjectView& object, host::HostSymbol property, host::HostValue* result) = nullptr;
     // The module's own members: true when record->selector is one of them.
-    bool (*callOwnMember)(ScriptObject& object, host::HostCallRecord* record);
+    bool (*callOwnMember)(ObjectView& object, host::HostCallRecord* record);
 
     // Notifications (Tidelisten only): one HandleNotification.
-    void (*handleNotification)(ScriptObject& object) = nullptr;
+    void (*handleNotification)(ObjectView& object) = nullptr;
 };
 
 // Defined once in each module.

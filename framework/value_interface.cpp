@@ -1,5 +1,5 @@
 // The script object's value interface: construction and teardown of the object state,
-// the stub entries, and the entries that lead into the members (common_members.cpp).
+// the stub entries, and the entries that lead into the members (dispatch.cpp).
 // Host's thread only.
 #include <ace/Init_ACE.h>
 
@@ -8,9 +8,9 @@
 #include <new>
 
 #include "framework/boundary.h"
+#include "framework/dispatch.h"
 #include "framework/interfaces.h"
-#include "framework/members.h"
-#include "framework/object_state.h"
+#include "framework/object_view.h"
 #include "framework/plugin_definition.h"
 
 namespace tide {
@@ -18,7 +18,7 @@ namespace tide {
 host::Status CScript_IMoaMmXValue::Construct() {
     return Guard([&] {
         const PluginDefinition& plugin = ThisPlugin();
-        ScriptObject object(owner());
+        ObjectView object(owner());
         ObjectState& state = *new (&object.state()) ObjectState{};
         state.valueInterface = this;
         // Without its MoaUtils the object could not touch a single host value.
@@ -36,7 +36,7 @@ host::Status CScript_IMoaMmXValue::Construct() {
 void CScript_IMoaMmXValue::Destruct() {
     Guard([&] {
         const PluginDefinition& plugin = ThisPlugin();
-        ScriptObject object(owner());
+        ObjectView object(owner());
         ObjectState& state = object.state();
         if (!state.utils) return host::kOk;  // construction did not get that far
         if (plugin.teardownBeforeWorker) plugin.teardownBeforeWorker(object);
@@ -78,7 +78,7 @@ host::Status CScript_IMoaMmXValue::ReadProperty(const host::HostValue* self, hos
                                                 int32_t indexCount, const host::HostValue* indexValues,
                                                 host::HostValue* result) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         return ReadObjectProperty(object, self, property, indexCount, indexValues, result);
     });
 }
@@ -93,21 +93,21 @@ host::Status CScript_IMoaMmXValue::WriteProperty(host::HostSymbol property, int3
                                                  const host::HostValue* indexValues,
                                                  const host::HostValue* newValue) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         return WriteObjectProperty(object, property, indexCount, indexValues, newValue);
     });
 }
 
 host::Status CScript_IMoaMmXValue::CallMember(host::HostCallRecord* record) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         return CallObjectMember(object, record);
     });
 }
 
 host::Status CScript_IMoaMmXValue::CallDelete(const host::HostValue* value) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         host::HostValue argv[1] = {*value};
         host::HostCallRecord record{};
         object.utils().MakeSymbol("delete", &record.selector);
@@ -119,7 +119,7 @@ host::Status CScript_IMoaMmXValue::CallDelete(const host::HostValue* value) {
 
 host::Status CScript_IMoaMmXValue::CallAppend(const host::HostValue* value) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         host::HostValue argv[2] = {{{0, 0}}, *value};
         host::HostCallRecord record{};
         object.utils().MakeSymbol("append", &record.selector);
@@ -132,7 +132,7 @@ host::Status CScript_IMoaMmXValue::CallAppend(const host::HostValue* value) {
 host::Status CScript_IMoaMmXValue::StringForm(host::HostValue* out) {
     return Guard([&] {
         const PluginDefinition& plugin = ThisPlugin();
-        ScriptObject object(owner());
+        ObjectView object(owner());
         uint32_t number = object.AddressForScript(static_cast<host::IMoaMmXValue*>(this), sizeof(*this),
                                                   &object.state().addresses.valueInterface);
         char text[64];
@@ -144,7 +144,7 @@ host::Status CScript_IMoaMmXValue::StringForm(host::HostValue* out) {
 
 host::Status CScript_IMoaMmXValue::SymbolForm(host::HostSymbol* out) {
     return Guard([&] {
-        ScriptObject object(owner());
+        ObjectView object(owner());
         object.utils().MakeSymbol(ThisPlugin().className, out);
         return host::kOk;
     });

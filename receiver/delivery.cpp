@@ -101,7 +101,7 @@ DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) 
     return receiver.converters.get();
 }
 
-void DeliverText(ScriptObject& object, ReceiveBlock& block, const DatagramHeader& header) {
+void DeliverText(ObjectView& object, ReceiveBlock& block, const DatagramHeader& header) {
     ReceiverState& receiver = Receiver(object);
     if (!CanCall(receiver, receiver.textHandler)) return;
     MoaUtils& utils = object.utils();
@@ -135,7 +135,7 @@ void DeliverText(ScriptObject& object, ReceiveBlock& block, const DatagramHeader
     remoteHost.FreeOutput();
 }
 
-void DeliverBinary(ScriptObject& object, const ReceiveBlock& block, const DatagramHeader& header) {
+void DeliverBinary(ObjectView& object, const ReceiveBlock& block, const DatagramHeader& header) {
     ReceiverState& receiver = Receiver(object);
     const int32_t payloadBytes = block.length - kPayloadOffset;
     if (!Reassembly::Wellformed(header, payloadBytes)) return;
@@ -160,7 +160,7 @@ void DeliverBinary(ScriptObject& object, const ReceiveBlock& block, const Datagr
 
 }  // namespace
 
-uint32_t SyncBufferAddress(ScriptObject& object) {
+uint32_t SyncBufferAddress(ObjectView& object) {
     ReceiverState& receiver = Receiver(object);
     const Reassembly& reassembly = receiver.reassembly;
     if (receiver.bufferHandle != 0 && receiver.publishedGeneration == reassembly.bufferGeneration())
@@ -174,7 +174,7 @@ uint32_t SyncBufferAddress(ScriptObject& object) {
     return receiver.bufferHandle;
 }
 
-void WithdrawBufferAddress(ScriptObject& object) {
+void WithdrawBufferAddress(ObjectView& object) {
     ReceiverState& receiver = Receiver(object);
     if (receiver.bufferHandle != 0) object.WithdrawAddress(receiver.bufferHandle);
     receiver.bufferHandle = 0;
@@ -204,7 +204,7 @@ private:
     std::unique_ptr<ReceiveBlock> block_;
 };
 
-void DeliverOne(ScriptObject& object) {
+void DeliverOne(ObjectView& object) {
     GroupListener* listener = Listener(object);
     if (!listener) return;
     std::unique_ptr<ReceiveBlock> taken = listener->TakeFront();

@@ -5,17 +5,17 @@
 
 #include <cstdint>
 
-#include "framework/object_state.h"
+#include "framework/object_view.h"
 
 namespace tide {
 
 // One notification: at most one datagram taken off the queue and delivered.
-void DeliverOne(ScriptObject& object);
+void DeliverOne(ObjectView& object);
 
 // Publishes the reassembly buffer's address again when the buffer was replaced, and
 // withdraws the old one; answers the number scripts get for the buffer.
-uint32_t SyncBufferAddress(ScriptObject& object);
+uint32_t SyncBufferAddress(ObjectView& object);
 // Withdraws the buffer's address (teardown).
-void WithdrawBufferAddress(ScriptObject& object);
+void WithdrawBufferAddress(ObjectView& object);
 
 }  // namespace tide

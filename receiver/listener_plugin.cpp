@@ -38,7 +38,7 @@ constexpr ForwardedWrite kForwardedWrites[] = {
     {nullptr, nullptr},
 };
 
-void Construct(ScriptObject& object) {
+void Construct(ObjectView& object) {
     ReceiverState& receiver = *new (&Receiver(object)) ReceiverState{};
     MoaUtils& utils = object.utils();
 
@@ -57,7 +57,7 @@ void Construct(ScriptObject& object) {
     SyncBufferAddress(object);
 }
 
-void TeardownBeforeWorker(ScriptObject& object) {
+void TeardownBeforeWorker(ObjectView& object) {
     ReceiverState& receiver = Receiver(object);
     if (!receiver.notificationService) {
         // Without the service there was no registration; the client is ours alone.
@@ -74,20 +74,20 @@ void TeardownBeforeWorker(ScriptObject& object) {
     receiver.notificationService = nullptr;
 }
 
-void TeardownAfterWorker(ScriptObject& object) {
+void TeardownAfterWorker(ObjectView& object) {
     ReceiverState& receiver = Receiver(object);
     object.utils().ReleaseValue(&receiver.scriptObject);
     receiver.scriptObject = host::HostValue{};
     WithdrawBufferAddress(object);
 }
 
-void TeardownAfterUtils(ScriptObject& object) {
+void TeardownAfterUtils(ObjectView& object) {
     ReceiverState& receiver = Receiver(object);
     receiver.reassembly.Free();
     receiver.~ReceiverState();
 }
 
-void HandleNotification(ScriptObject& object) { DeliverOne(object); }
+void HandleNotification(ObjectView& object) { DeliverOne(object); }
 
 const PluginDefinition kListener = {
     .className = "Tidelisten",

@@ -14,7 +14,7 @@ namespace tide {
 
 namespace {
 
-void SetScriptObject(ScriptObject& object, host::HostCallRecord& record) {
+void SetScriptObject(ObjectView& object, host::HostCallRecord& record) {
     if (record.argc < 2) return;
     ReceiverState& receiver = Receiver(object);
     host::HostValue replaced = receiver.scriptObject;
@@ -24,18 +24,18 @@ void SetScriptObject(ScriptObject& object, host::HostCallRecord& record) {
 }
 
 // A handler is named by a symbol only; anything else leaves the handler as it was.
-void SetHandler(ScriptObject& object, const host::HostCallRecord& record, host::HostSymbol* handler) {
+void SetHandler(ObjectView& object, const host::HostCallRecord& record, host::HostSymbol* handler) {
     if (ArgumentType(object, record, 1) != host::kTypeSymbol) return;
     object.utils().ReadSymbol(&record.argv[1], handler);
 }
 
-void SetBufferSize(ScriptObject& object, host::HostCallRecord& record) {
+void SetBufferSize(ObjectView& object, host::HostCallRecord& record) {
     int32_t bytes = 0;
     if (!ReadIntegerArgument(object, record, 1, &bytes)) return;
     if (Receiver(object).reassembly.Resize(bytes)) SyncBufferAddress(object);
 }
 
-int32_t Join(ScriptObject& object, const host::HostCallRecord& record) {
+int32_t Join(ObjectView& object, const host::HostCallRecord& record) {
     int32_t port = 0;
     ReadIntegerArgument(object, record, 1, &port);
     TextConverter converter;
@@ -51,48 +51,48 @@ int32_t Join(ScriptObject& object, const host::HostCallRecord& record) {
     }
 }
 
-void OnTextData(ScriptObject& object, host::HostCallRecord& record) {
+void OnTextData(ObjectView& object, host::HostCallRecord& record) {
     SetHandler(object, record, &Receiver(object).textHandler);
 }
 
-void OnBinaryData(ScriptObject& object, host::HostCallRecord& record) {
+void OnBinaryData(ObjectView& object, host::HostCallRecord& record) {
     SetHandler(object, record, &Receiver(object).binaryHandler);
 }
 
-void GetBufferSize(ScriptObject& object, host::HostCallRecord& record) {
+void GetBufferSize(ObjectView& object, host::HostCallRecord& record) {
     ResultInteger(object, record, Receiver(object).reassembly.bufferSize());
 }
 
-void Open(ScriptObject& object, host::HostCallRecord& record) {
+void Open(ObjectView& object, host::HostCallRecord& record) {
     ResultInteger(object, record, Join(object, record));
 }
 
-void Close(ScriptObject& object, host::HostCallRecord& record) {
+void Close(ObjectView& object, host::HostCallRecord& record) {
     GroupListener* listener = Listener(object);
     ResultInteger(object, record, listener ? listener->Leave() : -1);
 }
 
 // Start and Stop answer nothing; without a listener they do nothing.
-void Start(ScriptObject& object, host::HostCallRecord&) {
+void Start(ObjectView& object, host::HostCallRecord&) {
     GroupListener* listener = Listener(object);
     if (listener) listener->Start();
 }
 
-void Stop(ScriptObject& object, host::HostCallRecord&) {
+void Stop(ObjectView& object, host::HostCallRecord&) {
     GroupListener* listener = Listener(object);
     if (listener) listener->Stop();
 }
 
 }  // namespace
 
-bool ReadReceiverProperty(ScriptObject& object, host::HostSymbol property, host::HostValue* result) {
+bool ReadReceiverProperty(ObjectView& object, host::HostSymbol property, host::HostValue* result) {
     if (!object.Is(property, "BufferSize")) return false;
     object.utils().MakeIntegerValue(Receiver(object).reassembly.bufferSize(), result);
     return true;
 }
 
-bool CallReceiverMember(ScriptObject& object, host::HostCallRecord* record) {
-    using Member = void (*)(ScriptObject&, host::HostCallRecord&);
+bool CallReceiverMember(ObjectView& object, host::HostCallRecord* record) {
+    using Member = void (*)(ObjectView&, host::HostCallRecord&);
     struct Entry {
         const char* name;
         Member member;

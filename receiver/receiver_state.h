@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/object_state.h"
+#include "framework/object_view.h"
 #include "framework/text_converter.h"
 #include "host/notification.h"
 #include "host/values.h"
@@ -50,8 +50,6 @@ struct ListenerVariables {
     ReceiverState receiver;
 };
 
-inline ReceiverState& Receiver(ScriptObject& object) {
-    return object.variables<ListenerVariables>().receiver;
-}
+inline ReceiverState& Receiver(ObjectView& object) { return object.variables<ListenerVariables>().receiver; }
 
 }  // namespace tide

@@ -15,13 +15,13 @@ namespace {
 // kDatagramTextSet.
 constexpr const char* kWideSet = "wchar_t";
 
-int32_t RepeatArgument(ScriptObject& object, const host::HostCallRecord& record, int32_t k) {
+int32_t RepeatArgument(ObjectView& object, const host::HostCallRecord& record, int32_t k) {
     int32_t repeat = 1;
     ReadIntegerArgument(object, record, k, &repeat);
     return repeat;
 }
 
-int32_t Open(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+int32_t Open(ObjectView& object, const host::HostCallRecord& record, DatagramSender& sender) {
     int32_t port = 0;
     ReadIntegerArgument(object, record, 1, &port);
     TextConverter converter;
@@ -29,13 +29,13 @@ int32_t Open(ScriptObject& object, const host::HostCallRecord& record, DatagramS
     return sender.SetDestination(port, reinterpret_cast<const wchar_t*>(converter.output()));
 }
 
-int32_t SendText(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+int32_t SendText(ObjectView& object, const host::HostCallRecord& record, DatagramSender& sender) {
     TextConverter converter;
     ConvertStringArgument(object, record, 1, kDatagramTextSet, converter);
     return sender.SendTextMessage(converter.output(), RepeatArgument(object, record, 2));
 }
 
-int32_t SendBinary(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+int32_t SendBinary(ObjectView& object, const host::HostCallRecord& record, DatagramSender& sender) {
     TextConverter wide;
     ConvertStringArgument(object, record, 1, kWideSet, wide);
     FileContents file;
@@ -46,7 +46,7 @@ int32_t SendBinary(ScriptObject& object, const host::HostCallRecord& record, Dat
 
 // The pointer is a number the host handed out for a region; a number it does not know,
 // or a region shorter than the size, sends nothing and uses no message number.
-int32_t SendBuffer(ScriptObject& object, const host::HostCallRecord& record, DatagramSender& sender) {
+int32_t SendBuffer(ObjectView& object, const host::HostCallRecord& record, DatagramSender& sender) {
     int32_t pointer = 0;
     int32_t size = 0;
     if (!ReadIntegerArgument(object, record, 1, &pointer) || !ReadIntegerArgument(object, record, 2, &size) ||
@@ -59,8 +59,8 @@ int32_t SendBuffer(ScriptObject& object, const host::HostCallRecord& record, Dat
 
 }  // namespace
 
-bool CallSenderMember(ScriptObject& object, host::HostCallRecord* record) {
-    using Member = int32_t (*)(ScriptObject&, const host::HostCallRecord&, DatagramSender&);
+bool CallSenderMember(ObjectView& object, host::HostCallRecord* record) {
+    using Member = int32_t (*)(ObjectView&, const host::HostCallRecord&, DatagramSender&);
     struct Entry {
         const char* name;
         Member member;

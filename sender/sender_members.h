@@ -2,18 +2,18 @@
 // datagram sender every Tidespeak object works through. Host's thread only.
 #pragma once
 
-#include "framework/object_state.h"
+#include "framework/object_view.h"
 #include "host/script.h"
 #include "sender/datagram_sender.h"
 
 namespace tide {
 
 // The object's sender; null when it could not be made.
-inline DatagramSender* Sender(ScriptObject& object) {
+inline DatagramSender* Sender(ObjectView& object) {
     return static_cast<DatagramSender*>(object.state().worker);
 }
 
 // The sender's own members: true when the selector names one of them.
-bool CallSenderMember(ScriptObject& object, host::HostCallRecord* record);
+bool CallSenderMember(ObjectView& object, host::HostCallRecord* record);
 
 }  // namespace tide

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "framework/object_state.h"
+#include "framework/object_view.h"
 #include "framework/plugin_definition.h"
 
 namespace tide {
@@ -29,14 +29,14 @@ struct NoWork {
     int unused = 0;
 };
 
-void Tell(ScriptObject& object, const char* format, uint32_t a, uint32_t b = 0, uint32_t c = 0) {
+void Tell(ObjectView& object, const char* format, uint32_t a, uint32_t b = 0, uint32_t c = 0) {
     char text[64];
     std::snprintf(text, sizeof text, format, a, b, c);
     host::HostSymbol symbol = 0;
     object.utils().MakeSymbol(text, &symbol);
 }
 
-bool CallRecordingMember(ScriptObject& object, host::HostCallRecord* record) {
+bool CallRecordingMember(ObjectView& object, host::HostCallRecord* record) {
     for (const char* name : {"delete", "append", "Record"}) {
         if (!object.Is(record->selector, name)) continue;
         Tell(object, "reserved %u %u", record->reserved0, record->reserved1);

@@ -1,13 +1,15 @@
 // The members every script object has ("IID", "IID_ptr", "Interface", "Pointer",
 // "Ppointer", "DirectorCode"; "Interface", "GetDirectorCode", "SetDirectorCode", "GetAt",
 // "SetAt"), and the dispatch that tries them before the module's own. Host's thread only.
+#include "framework/dispatch.h"
+
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
 #include "framework/arguments.h"
+#include "framework/host_ref.h"
 #include "framework/interfaces.h"
-#include "framework/members.h"
 #include "framework/plugin_definition.h"
 #include "framework/text_converter.h"
 #include "host/ids.h"
@@ -21,7 +23,7 @@ enum CommonProperty { kIid, kIidPtr, kInterface, kPointer, kPpointer, kDirectorC
 constexpr const char* kNarrowSet = "char";
 
 // `text` (NUL-terminated, in set `from`) converted to the object's set, as a new string value.
-void MakeConvertedString(ScriptObject& object, const char* text, const char* from, host::HostValue* out) {
+void MakeConvertedString(ObjectView& object, const char* text, const char* from, host::HostValue* out) {
     TextConverter converter;
     converter.SetFromName(from);
     converter.SetToName(object.directorCode());
@@ -32,7 +34,7 @@ void MakeConvertedString(ScriptObject& object, const char* text, const char* fro
 
 // A new set name from a script string (in the object's set, converted to "char").
 // False when the name does not fit, so that the old name stays.
-bool ReadSetName(ScriptObject& object, const host::HostValue& value, char (&name)[kSetNameBytes]) {
+bool ReadSetName(ObjectView& object, const host::HostValue& value, char (&name)[kSetNameBytes]) {
     TextConverter converter;
     if (!ConvertStringValue(object, value, object.directorCode(), kNarrowSet, converter)) {
         name[0] = '\0';
@@ -45,13 +47,13 @@ bool ReadSetName(ScriptObject& object, const host::HostValue& value, char (&name
     return true;
 }
 
-void StoreSetName(ScriptObject& object, const char (&name)[kSetNameBytes]) {
+void StoreSetName(ObjectView& object, const char (&name)[kSetNameBytes]) {
     std::memcpy(object.state().directorCode, name, kSetNameBytes);
 }
 
 // "IID": a GuidValueClass object holding the script class id. Where the host makes no
 // such object, the id's text instead, so that the script still learns it.
-void ReadClassId(ScriptObject& object, host::HostValue* result) {
+void ReadClassId(ObjectView& object, host::HostValue* result) {
     const PluginDefinition& plugin = ThisPlugin();
     MoaUtils& utils = object.utils();
     void* raw = nullptr;
@@ -73,16 +75,12 @@ void ReadClassId(ScriptObject& object, host::HostValue* result) {
     guid->WriteProperty(directorCode, 0, nullptr, &code);
     utils.ReleaseValue(&code);
     guid->Entry3(&plugin.scriptClassId);
-    void* services = nullptr;
-    utils.QueryHostInterface(&host::kIidObjectValueServices, &services);
-    if (auto* objects = static_cast<host::ObjectValueServices*>(services)) {
-        objects->ObjectToValue(guid, result);
-        objects->Release();
-    }
+    HostRef<host::ObjectValueServices> objects(utils, host::kIidObjectValueServices);
+    if (objects) objects->ObjectToValue(guid, result);
     guid->Release();
 }
 
-bool ReadCommonProperty(ScriptObject& object, host::HostSymbol property, host::HostValue* result) {
+bool ReadCommonProperty(ObjectView& object, host::HostSymbol property, host::HostValue* result) {
     const PluginDefinition& plugin = ThisPlugin();
     ObjectState& state = object.state();
     MoaUtils& utils = object.utils();
@@ -125,7 +123,7 @@ bool ReadCommonProperty(ScriptObject& object, host::HostSymbol property, host::H
 
 // A write of a property the module forwards to a handler: argv = [void, index values...,
 // new value]; the handler's result never reaches the script.
-host::Status ForwardWrite(ScriptObject& object, const char* handler, int32_t indexCount,
+host::Status ForwardWrite(ObjectView& object, const char* handler, int32_t indexCount,
                           const host::HostValue* indexValues, const host::HostValue* newValue) {
     if (indexCount < 0 || indexCount > kMaxForwardedIndexValues) return host::kNoSuchProperty;
     host::HostValue argv[kMaxForwardedIndexValues + 2] = {};
@@ -142,7 +140,7 @@ host::Status ForwardWrite(ScriptObject& object, const char* handler, int32_t ind
 
 }  // namespace
 
-host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue*, host::HostSymbol property,
+host::Status ReadObjectProperty(ObjectView& object, const host::HostValue*, host::HostSymbol property,
                                 int32_t, const host::HostValue*, host::HostValue* result) {
     if (ReadCommonProperty(object, property, result)) return host::kOk;
     const PluginDefinition& plugin = ThisPlugin();
@@ -150,7 +148,7 @@ host::Status ReadObjectProperty(ScriptObject& object, const host::HostValue*, ho
     return host::kNoSuchProperty;
 }
 
-host::Status WriteObjectProperty(ScriptObject& object, host::HostSymbol property, int32_t indexCount,
+host::Status WriteObjectProperty(ObjectView& object, host::HostSymbol property, int32_t indexCount,
                                  const host::HostValue* indexValues, const host::HostValue* newValue) {
     if (object.Is(property, "DirectorCode")) {
         // A value that is not a string names no set: the old name stays.
@@ -168,7 +166,7 @@ host::Status WriteObjectProperty(ScriptObject& object, host::HostSymbol property
     return host::kNoSuchProperty;
 }
 
-host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record) {
+host::Status CallObjectMember(ObjectView& object, host::HostCallRecord* record) {
     host::HostSymbol selector = record->selector;
     MoaUtils& utils = object.utils();
     if (object.Is(selector, "Interface")) {
@@ -206,7 +204,7 @@ host::Status CallObjectMember(ScriptObject& object, host::HostCallRecord* record
     return host::kNoSuchMember;
 }
 
-void WithdrawPublishedAddresses(ScriptObject& object) {
+void WithdrawPublishedAddresses(ObjectView& object) {
     PublishedAddresses& addresses = object.state().addresses;
     for (uint32_t* handle :
          {&addresses.scriptClassId, &addresses.worker, &addresses.workerField, &addresses.valueInterface}) {
