@@ -3,8 +3,6 @@
 
 namespace tide::emulator {
 
-namespace {
-
 std::string FoldAsciiCase(std::string_view name) {
     std::string folded(name);
     for (char& c : folded) {
@@ -12,6 +10,8 @@ std::string FoldAsciiCase(std::string_view name) {
     }
     return folded;
 }
+
+namespace {
 
 const std::string kNoName;
 

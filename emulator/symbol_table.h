@@ -11,6 +11,10 @@
 
 namespace tide::emulator {
 
+// `name` with its ASCII capitals made small: the one form under which the host, and
+// tidehost's own Lua side, compare names.
+std::string FoldAsciiCase(std::string_view name);
+
 class SymbolTable {
 public:
     // The symbol of `name`; never 0.

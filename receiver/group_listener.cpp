@@ -88,8 +88,8 @@ void GroupListener::Stop() { EndReceiveThread(); }
 void GroupListener::EndReceiveThread() {
     stopRequested = true;
     WakeReceiveThread();
-    // Joining rather than waiting on threadLock also covers a thread that has not reached
-    // its loop yet: it would take threadLock after the wait and run on, unstopped.
+    // Joining, rather than waiting on a lock the loop holds, also covers a thread that has
+    // not reached its loop yet: it would take the lock after the wait and run on, unstopped.
     if (receiveThread.joinable()) receiveThread.join();
 }
 
@@ -127,7 +127,6 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
 }
 
 void GroupListener::ReceiveLoop() {
-    std::lock_guard<std::mutex> inLoop(threadLock);
     while (!stopRequested) {
         if (!joined) {
             wait.Wait(ACE_INVALID_HANDLE, kReceiveTimeout);

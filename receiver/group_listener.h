@@ -110,8 +110,6 @@ private:
     ACE_SOCK_Dgram_Mcast groupSocket{static_cast<ACE_SOCK_Dgram_Mcast::options>(2)};
     std::atomic<bool> stopRequested{true};
     std::mutex queueLock;
-    // Held by the receive thread for as long as it runs its loop.
-    std::mutex threadLock;
     // The block the next receive fills; null only after an allocation failed.
     std::unique_ptr<ReceiveBlock> currentBlock;
     std::deque<std::unique_ptr<ReceiveBlock>> queue;

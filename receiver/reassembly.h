@@ -44,7 +44,6 @@ public:
     uint8_t* buffer() const { return reassemblyBuffer; }
     int32_t bufferSize() const { return bufferBytes; }
     int32_t total() const { return assemblingTotal; }
-    int32_t fragmentsSeen() const { return fragmentsTaken; }
     // Changes whenever the buffer is replaced, so that its published address can follow.
     uint32_t bufferGeneration() const { return generation; }
 

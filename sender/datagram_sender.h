@@ -39,9 +39,6 @@ public:
     // Otherwise as SendTextMessage. Always answers 0.
     int32_t SendByteMessage(const void* bytes, int32_t size, int32_t repeat);
 
-    // The number of the last message begun (0 before the first), for tests and benchmarks.
-    int32_t messageCounter() const { return ReadField(area, kIndexOffset); }
-
 private:
     void BeginMessage(int32_t dataType, int32_t bytes);
     void SendFragments(const uint8_t* message, int32_t bytes, int32_t repeat);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "emulator/tidehost/console.h"
+#include "emulator/tidehost/exit_status.h"
 #include "emulator/tidehost/interrupt.h"
 #include "emulator/tidehost/options.h"
 #include "emulator/tidehost/session.h"
@@ -17,8 +18,6 @@ namespace tide::tidehost {
 
 namespace {
 
-constexpr int kStatusLuaError = 1;
-constexpr int kStatusCannotStart = 2;
 
 // The message handler of the script's main call: the message and a traceback. A
 // handler's failure comes with the traceback of where it happened already.
@@ -50,37 +49,37 @@ int RunScript(const Options& options, int argc, char** argv) {
     lua_State* state = session.OpenLua();
     if (!state) {
         std::fprintf(stderr, "tidehost: cannot make a Lua state\n");
-        return kStatusCannotStart;
+        return kExitCannotStart;
     }
     const char* script = options.script == "-" ? nullptr : options.script.c_str();
     lua_pushcfunction(state, Traceback);
     const int loaded = luaL_loadfile(state, script);
     if (loaded != LUA_OK) {
         std::fprintf(stderr, "tidehost: %s\n", lua_tostring(state, -1));
-        return session.Finish(loaded == LUA_ERRFILE ? kStatusCannotStart : kStatusLuaError, stderr);
+        return session.Finish(loaded == LUA_ERRFILE ? kExitCannotStart : kExitLuaError, stderr);
     }
     std::string error;
     if (!session.LoadModules(options.pluginDirectory, &error)) {
         std::fprintf(stderr, "tidehost: %s\n", error.c_str());
-        return session.Finish(kStatusCannotStart, stderr);
+        return session.Finish(kExitCannotStart, stderr);
     }
     SetArguments(state, argc, argv, options.scriptIndex);
     const int count = argc - options.scriptIndex - 1;
     if (!lua_checkstack(state, count)) {
         std::fprintf(stderr, "tidehost: too many arguments for the script\n");
-        return session.Finish(kStatusCannotStart, stderr);
+        return session.Finish(kExitCannotStart, stderr);
     }
     for (int i = options.scriptIndex + 1; i < argc; ++i) lua_pushstring(state, argv[i]);
 
     InstallInterruptHandler(state);
-    int status = 0;
+    int status = kExitSuccess;
     if (lua_pcall(state, count, 0, 1) != LUA_OK) {
         if (lua_touserdata(state, -1) == ExitRequestMarker()) {
             status = session.requestedExit();
         } else {
             const char* message = lua_tostring(state, -1);
             std::fprintf(stderr, "tidehost: %s\n", message ? message : "(an error without a message)");
-            status = kStatusLuaError;
+            status = kExitLuaError;
         }
     }
     std::fflush(stdout);
@@ -107,15 +106,15 @@ int main(int systemArgc, char** systemArgv) {
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
         std::fprintf(stderr, "tidehost: %s (tidehost --help says how)\n", error.c_str());
-        return 2;
+        return kExitCannotStart;
     }
     if (options.help) {
         std::fputs(UsageText().c_str(), stdout);
-        return 0;
+        return kExitSuccess;
     }
     if (options.version) {
         std::fputs(VersionText().c_str(), stdout);
-        return 0;
+        return kExitSuccess;
     }
     return RunScript(options, argc, argv);
 }

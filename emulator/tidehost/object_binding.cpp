@@ -39,6 +39,37 @@ StatusWords Describe(host::Status status) {
     return words;
 }
 
+// Makes a host call from Lua with `state` as the thread calling into the host, so that
+// handlers the call reaches run on it; the thread before is put back after.
+template <class Call>
+auto OnActiveThread(Session& session, lua_State* state, Call call) {
+    lua_State* previous = session.SetActiveThread(state);
+    auto outcome = call();
+    session.SetActiveThread(previous);
+    return outcome;
+}
+
+// Ends a member call or property access made from Lua: raises the failure of a handler it
+// reached, turns a failing status into an error naming `what` and `name`, or pushes the
+// result (when there is one). The result is released either way. Values pushed.
+int AnswerToLua(lua_State* state, Session& session, host::Status status, const host::HostValue* result,
+                const char* what, const char* name) {
+    const host::HostValue value = result ? *result : host::HostValue{};
+    if (session.handlerFailed()) {
+        if (result) session.host().Release(value);
+        return RaiseHandlerFailure(state);
+    }
+    if (status != host::kOk) {
+        if (result) session.host().Release(value);
+        const StatusWords words = Describe(status);
+        return luaL_error(state, "%s %s: %s", what, name, words.text);
+    }
+    if (!result) return 0;
+    PushHostValue(state, value);
+    session.host().Release(value);
+    return 1;
+}
+
 // obj:Name(args...): the closure's upvalue is the member's name.
 int CallMember(lua_State* state) {
     const char* member = lua_tostring(state, lua_upvalueindex(1));
@@ -60,23 +91,10 @@ int CallMember(lua_State* state) {
     }
 
     Session& session = Session::Of(state);
-    lua_State* previous = session.SetActiveThread(state);
-    const emulator::CallOutcome outcome = session.calls().Call(object, member, arguments, count);
-    session.SetActiveThread(previous);
+    const emulator::CallOutcome outcome =
+        OnActiveThread(session, state, [&] { return session.calls().Call(object, member, arguments, count); });
     ReleaseValues(state, arguments, count);
-
-    if (session.handlerFailed()) {
-        session.host().Release(outcome.result);
-        return RaiseHandlerFailure(state);
-    }
-    if (outcome.status != host::kOk) {
-        session.host().Release(outcome.result);
-        const StatusWords status = Describe(outcome.status);
-        return luaL_error(state, "member %s: %s", member, status.text);
-    }
-    PushHostValue(state, outcome.result);
-    session.host().Release(outcome.result);
-    return 1;
+    return AnswerToLua(state, session, outcome.status, &outcome.result, "member", member);
 }
 
 // Pushes the closure that calls member `name`; one per name, shared by all objects.
@@ -153,21 +171,9 @@ int PropertyRead(lua_State* state) {
     const host::HostValue object = ProxiedObject(state);
     const char* property = luaL_checkstring(state, 2);
     Session& session = Session::Of(state);
-    lua_State* previous = session.SetActiveThread(state);
-    const emulator::CallOutcome outcome = session.calls().Get(object, property);
-    session.SetActiveThread(previous);
-    if (session.handlerFailed()) {
-        session.host().Release(outcome.result);
-        return RaiseHandlerFailure(state);
-    }
-    if (outcome.status != host::kOk) {
-        session.host().Release(outcome.result);
-        const StatusWords status = Describe(outcome.status);
-        return luaL_error(state, "property %s: %s", property, status.text);
-    }
-    PushHostValue(state, outcome.result);
-    session.host().Release(outcome.result);
-    return 1;
+    const emulator::CallOutcome outcome =
+        OnActiveThread(session, state, [&] { return session.calls().Get(object, property); });
+    return AnswerToLua(state, session, outcome.status, &outcome.result, "property", property);
 }
 
 int PropertyWrite(lua_State* state) {
@@ -178,16 +184,10 @@ int PropertyWrite(lua_State* state) {
     if (!ToHostValue(state, 3, &value, &refusal))
         return luaL_error(state, "property %s: %s", property, refusal.text);
     Session& session = Session::Of(state);
-    lua_State* previous = session.SetActiveThread(state);
-    const host::Status status = session.calls().Set(object, property, value);
-    session.SetActiveThread(previous);
+    const host::Status status =
+        OnActiveThread(session, state, [&] { return session.calls().Set(object, property, value); });
     session.host().Release(value);
-    if (session.handlerFailed()) return RaiseHandlerFailure(state);
-    if (status != host::kOk) {
-        const StatusWords words = Describe(status);
-        return luaL_error(state, "property %s: %s", property, words.text);
-    }
-    return 0;
+    return AnswerToLua(state, session, status, nullptr, "property", property);
 }
 
 int PropertiesToString(lua_State* state) {

@@ -6,6 +6,7 @@
 
 #include "emulator/module_loading.h"
 #include "emulator/symbol_table.h"
+#include "emulator/tidehost/exit_status.h"
 #include "emulator/tidehost/host_library.h"
 #include "emulator/tidehost/interrupt.h"
 #include "emulator/tidehost/lua_script_object.h"
@@ -132,10 +133,7 @@ void Session::PushHandlerFailure(lua_State* state) {
 }
 
 void Session::WarnMissingHandler(const std::string& name) {
-    std::string folded = name;
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    if (!warnedHandlers_.insert(folded).second) return;
+    if (!warnedHandlers_.insert(emulator::FoldAsciiCase(name)).second) return;
     std::fprintf(stderr, "tidehost: warning: a script object has no handler %s; the plug-in's call fails\n",
                  name.c_str());
 }
@@ -190,7 +188,7 @@ int Session::Finish(int status, FILE* err) {
         reported = true;
     }
     scriptObjects_.clear();
-    return status == 0 && reported ? 3 : status;
+    return status == kExitSuccess && reported ? kExitLeftovers : status;
 }
 
 int RaiseHandlerFailure(lua_State* state) {

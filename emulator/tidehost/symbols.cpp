@@ -14,13 +14,8 @@ constexpr const char* kSymbolMeta = "tidehost.symbol";
 constexpr const char* kInterned = "tidehost.symbols";
 
 void PushFolded(lua_State* state, const char* name, size_t length) {
-    luaL_Buffer buffer;
-    char* folded = luaL_buffinitsize(state, &buffer, length);
-    for (size_t i = 0; i < length; ++i) {
-        const char c = name[i];
-        folded[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    luaL_pushresultsize(&buffer, length);
+    const std::string folded = emulator::FoldAsciiCase(std::string_view(name, length));
+    lua_pushlstring(state, folded.data(), folded.size());
 }
 
 int NewSymbol(lua_State* state) {
