@@ -18,7 +18,6 @@ namespace tide::tidehost {
 
 namespace {
 
-
 // The message handler of the script's main call: the message and a traceback. A
 // handler's failure comes with the traceback of where it happened already.
 int Traceback(lua_State* state) {

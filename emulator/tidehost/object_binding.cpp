@@ -91,8 +91,8 @@ int CallMember(lua_State* state) {
     }
 
     Session& session = Session::Of(state);
-    const emulator::CallOutcome outcome =
-        OnActiveThread(session, state, [&] { return session.calls().Call(object, member, arguments, count); });
+    const emulator::CallOutcome outcome = OnActiveThread(
+        session, state, [&] { return session.calls().Call(object, member, arguments, count); });
     ReleaseValues(state, arguments, count);
     return AnswerToLua(state, session, outcome.status, &outcome.result, "member", member);
 }
