@@ -1,6 +1,8 @@
 // The run of one delivery fuzz input, and the checks on everything delivered.
 #include "fuzz/delivery_target.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +95,15 @@ host::Status ReadingScript::OnBinary(emulator::Host& h, int32_t argc, const host
 
 bool DeliveryTarget::Setup(std::string* error) {
     if (!Prepare(error)) return false;
+    // The C library loads a set's conversion module at the first open and unloads it at
+    // the last close: without a conversion of each set kept open here, every input that
+    // names one would load and unload its modules again.
+    for (const char* name : kSetNames) {
+        for (const char* from : {"UTF-16LE", "WCHAR_T"}) {
+            iconv_t handle = iconv_open(name, from);
+            if (handle != reinterpret_cast<iconv_t>(-1)) keptConversions.push_back(handle);
+        }
+    }
     module = emulator::Module::Load(host, PluginDirectory() + "/Tidelisten.so", error);
     if (!module) return false;
     scriptValue = host.MakeScriptObject(script);
@@ -127,6 +138,8 @@ void DeliveryTarget::Teardown() {
     host.Release(scriptValue);
     TIDE_FUZZ_CHECK(host.alive().none(), host.AliveReport().c_str());
     module.reset();
+    for (iconv_t handle : keptConversions) iconv_close(handle);
+    keptConversions.clear();
 }
 
 void DeliveryTarget::SetBufferSize(int32_t bytes) {

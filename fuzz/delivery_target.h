@@ -17,6 +17,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "emulator/host.h"
 #include "emulator/module.h"
@@ -91,6 +92,7 @@ private:
 
     bool settingsChanged = false;
     emulator::Alive atRest;
+    std::vector<void*> keptConversions;  // iconv_t, open for the whole run
 };
 
 }  // namespace tide::fuzzing

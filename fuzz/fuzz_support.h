@@ -91,7 +91,9 @@ inline bool IsValidUtf8(const char* bytes, size_t size) {
     iconv(check, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(bytes);
     size_t inLeft = size;
-    std::string out(size * 4 + 4, '\0');
+    // Only written, never read: kept from check to check, and not cleared.
+    static std::string out;
+    if (out.size() < size * 4 + 4) out.resize(size * 4 + 4);
     char* cursor = out.data();
     size_t outLeft = out.size();
     const bool valid = iconv(check, &in, &inLeft, &cursor, &outLeft) != static_cast<size_t>(-1);

@@ -23,7 +23,7 @@ TIDE_PLUGIN_DIR="$FAST/plugins" "$FAST/fuzz/$target" -runs="$RUNS" -max_len=4110
     -artifact_prefix="$artifacts/$target-" "$corpus" "$ROOT/fuzz/corpus/fuzz_delivery" >"$log" 2>&1 || status=$?
 seconds=$(( $(date +%s) - started ))
 executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
-coverage="$(grep -E '^#[0-9]+ +DONE' "$log" | sed -n 's/.* cov: \([0-9]*\) .*/\1/p' | tail -1)"
+coverage="$(sed -n 's/^#[0-9]*[[:space:]]*DONE .*cov: \([0-9]*\) .*/\1/p' "$log" | tail -1)"
 if [ "$status" -ne 0 ]; then
     echo "$target: FAILED after ${executions:-?} executions; see $log and $artifacts"
     grep -m5 -E 'ERROR|fault:|SUMMARY' "$log" || true

@@ -39,6 +39,8 @@ bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
   ctl 24; le32 2147483647; header 0 4 30 0 30 1 1; bytes 30 i; } > "$D/buffer_size_changes"
 { ctl 16; printf '\x01'; header 1 1 6 0 6 1 1; utf16 'hi'; sep; ctl 16; printf '\xffISO-2022-JP\0'; header 1 2 8 0 8 1 1
   printf '\xe5\x65\x2c\x67\0\0'; sep; ctl 16; printf '\x17'; header 1 3 4 0 4 1 1; utf16 'x'; } > "$D/director_codes"
+# A message, then BufferSize made smaller than it, then the next message of that length.
+{ ctl 0; header 0 1 40 0 40 1 1; bytes 40 r; sep; ctl 24; le32 16; header 0 2 40 0 40 1 1; bytes 40 s; } > "$D/buffer_shrunk_below_the_length"
 # A full text fragment as the sender writes it: 10240 units and the fixed zero unit.
 { ctl 0; header 1 1 20482 0 20480 2 1; bytes 20480 Q | sed 's/Q/Q\x00/g' | head -c 20480; printf '\0\0\0\0'; } > "$D/full_text_fragment"
 
