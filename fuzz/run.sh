@@ -36,8 +36,7 @@ for target in fuzz_delivery fuzz_delivery_queue fuzz_member_calls fuzz_text_conv
     artifacts="$BUILD/fuzz-artifacts"
     mkdir -p "$artifacts"
     if [ "$MODE" = runs ]; then
-        # Inside the build, not /tmp: each target enters a namespace with a /tmp of its own.
-        corpus="$(mktemp -d -p "$BUILD")"
+        corpus="$(mktemp -d)"
         limit_args=(-runs="$LIMIT")
     else
         corpus="$BUILD/fuzz-corpus/$target"

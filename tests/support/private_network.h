@@ -1,7 +1,6 @@
 // Puts the calling process into a private network namespace of its own before any socket
 // is opened: loopback with multicast on, the route 224.0.0.0/4 via loopback, and a veth
-// pair whose both ends stay inside. Nothing sent from there can leave the machine. It also
-// gets a /tmp of its own (a private mount namespace), where Wine keeps its server's socket.
+// pair whose both ends stay inside. Nothing sent from there can leave the machine.
 // The one place this is set up: ./tide runs commands through tide_in_private_network.
 // Call it from main, before any thread starts: a namespace change affects one thread.
 #pragma once

@@ -1,7 +1,6 @@
 // Private network namespace for tests (see private_network.h).
 #include <fcntl.h>
 #include <sched.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,15 +63,15 @@ bool EnterPrivateNetwork(std::string* error) {
     if (marker && CurrentNamespace() == marker) return true;
 
     if (geteuid() == 0) {
-        if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
-            *error = std::string("unshare(CLONE_NEWNET|CLONE_NEWNS): ") + std::strerror(errno);
+        if (unshare(CLONE_NEWNET) != 0) {
+            *error = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
             return false;
         }
     } else {
         uid_t uid = geteuid();
         gid_t gid = getegid();
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNET | CLONE_NEWNS) != 0) {
-            *error = std::string("unshare(CLONE_NEWUSER|CLONE_NEWNET|CLONE_NEWNS): ") + std::strerror(errno);
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+            *error = std::string("unshare(CLONE_NEWUSER|CLONE_NEWNET): ") + std::strerror(errno);
             return false;
         }
         WriteFile("/proc/self/setgroups", "deny");
@@ -81,15 +80,6 @@ bool EnterPrivateNetwork(std::string* error) {
             *error = "cannot map the user into the new user namespace";
             return false;
         }
-    }
-
-    // A /tmp of its own: Wine keeps its server's socket there, and a server still running
-    // in another namespace (or in the machine's own network) must never be reached, since
-    // it makes the sockets of every Windows program that talks to it.
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tide-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0) {
-        *error = std::string("a private /tmp: ") + std::strerror(errno);
-        return false;
     }
 
     const std::string card = std::string(kPrivateCardAddress) + "/24";
