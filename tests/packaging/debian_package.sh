@@ -5,14 +5,7 @@
 # that its installed listener receives whole. Run inside a private network with the build
 # folder as $1.
 BUILD="$1"
-WORK="$(mktemp -d)"
-LISTENER=""
-trap '[ -n "$LISTENER" ] && kill $LISTENER 2>/dev/null; rm -rf "$WORK"' EXIT
-FAILURES=0
-fail() {
-    echo "FAILED: $*" >&2
-    FAILURES=$((FAILURES + 1))
-}
+. "$(dirname "$0")/../support/checks.sh"
 unset TIDE_PLUGIN_DIR
 
 cpack --config "$BUILD/CPackConfig.cmake" -B "$WORK/packages" >"$WORK/cpack.log" 2>&1 ||
@@ -46,22 +39,13 @@ grep -qx "Tidelisten Tidespeak" "$WORK/classes" || fail "the installed tidehost 
 head -c 60001 /dev/urandom >"$WORK/file.bin"
 "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.67.1 --port 46701 --messages 2 --seconds 30 \
     --out "$WORK/received" >"$WORK/listen.out" 2>&1 &
-LISTENER=$!
-tries=0
-until grep -q "listening on" "$WORK/listen.out" 2>/dev/null; do
-    tries=$((tries + 1))
-    [ "$tries" -gt 300 ] && { fail "listen.lua did not start: $(cat "$WORK/listen.out")"; break; }
-    sleep 0.1
-done
+BACKGROUND=$!
+wait_for "$WORK/listen.out" "listening on" 30
 "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.67.1 --port 46701 "from the package" --file "$WORK/file.bin" \
     >"$WORK/speak.out" 2>&1 || fail "speak.lua failed: $(cat "$WORK/speak.out")"
-wait $LISTENER || fail "listen.lua failed: $(cat "$WORK/listen.out")"
-LISTENER=""
+wait $BACKGROUND || fail "listen.lua failed: $(cat "$WORK/listen.out")"
+BACKGROUND=""
 grep -q ": from the package$" "$WORK/listen.out" || fail "the text did not come: $(cat "$WORK/listen.out")"
 cmp -s "$WORK/file.bin" "$WORK/received-1.bin" || fail "the file arrived changed"
 
-if [ "$FAILURES" -ne 0 ]; then
-    echo "$FAILURES check(s) failed" >&2
-    exit 1
-fi
-echo "the package installs, and its tidehost sends and receives with its own modules"
+finish

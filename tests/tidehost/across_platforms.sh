@@ -8,14 +8,7 @@ LINUX_PLUGINS="$2"
 WINDOWS="$3"
 WINDOWS_PLUGINS="$4"
 SCRIPT="$(dirname "$0")/exchange.lua"
-WORK="$(mktemp -d)"
-RECEIVER=""
-trap '[ -n "$RECEIVER" ] && kill $RECEIVER 2>/dev/null; rm -rf "$WORK"' EXIT
-FAILURES=0
-fail() {
-    echo "FAILED: $*" >&2
-    FAILURES=$((FAILURES + 1))
-}
+. "$(dirname "$0")/../support/checks.sh"
 [ -x "$LINUX" ] || { echo "FAILED: no Linux tidehost at $LINUX (./tide build makes it)" >&2; exit 1; }
 
 # About 31 000 characters of the Basic Multilingual Plane: four fragments of UTF-16.
@@ -31,17 +24,12 @@ exchange() {
     mkdir -p "$WORK/$6"
     cp "$WORK/text.txt" "$WORK/file.bin" "$WORK/$6/"
     "$3" --plugins "$4" "$SCRIPT" receive 239.255.65.1 "$5" "$WORK/$6" >"$WORK/$6.receive" 2>&1 &
-    RECEIVER=$!
-    tries=0
-    until grep -q listening "$WORK/$6.receive" 2>/dev/null; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 300 ] && { fail "$6: the receiver did not start: $(cat "$WORK/$6.receive")"; return; }
-        sleep 0.1
-    done
+    BACKGROUND=$!
+    wait_for "$WORK/$6.receive" listening 30
     "$1" --plugins "$2" "$SCRIPT" send 239.255.65.1 "$5" "$WORK/$6" >"$WORK/$6.send" 2>&1 ||
         fail "$6: the sender failed: $(cat "$WORK/$6.send")"
-    wait $RECEIVER || fail "$6: the receiver failed: $(cat "$WORK/$6.receive")"
-    RECEIVER=""
+    wait $BACKGROUND || fail "$6: the receiver failed: $(cat "$WORK/$6.receive")"
+    BACKGROUND=""
     grep -q "^stopped" "$WORK/$6.receive" || fail "$6: not everything came: $(cat "$WORK/$6.receive")"
     cmp -s "$WORK/text.txt" "$WORK/$6/text.out" || fail "$6: the text arrived changed"
     cmp -s "$WORK/file.bin" "$WORK/$6/file.out" || fail "$6: the file arrived changed"
@@ -49,8 +37,4 @@ exchange() {
 
 exchange "$LINUX" "$LINUX_PLUGINS" "$WINDOWS" "$WINDOWS_PLUGINS" 46501 linux-to-windows
 exchange "$WINDOWS" "$WINDOWS_PLUGINS" "$LINUX" "$LINUX_PLUGINS" 46502 windows-to-linux
-if [ "$FAILURES" -ne 0 ]; then
-    echo "$FAILURES check(s) failed" >&2
-    exit 1
-fi
-echo "both ways: the text and the file arrived as sent"
+finish

@@ -8,7 +8,7 @@
 TIDEHOST="$1"
 SOURCE="$2"
 DISSECTOR="$SOURCE/tools/wireshark/tide.lua"
-. "$SOURCE/tests/tools/checks.sh"
+. "$SOURCE/tests/support/checks.sh"
 GROUP=239.255.65.1
 
 # A home of its own: no preferences or personal plugins of whoever runs the test.

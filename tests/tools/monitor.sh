@@ -7,7 +7,7 @@
 # source folder as $2.
 TIDEHOST="$1"
 SOURCE="$2"
-. "$SOURCE/tests/tools/checks.sh"
+. "$SOURCE/tests/support/checks.sh"
 GROUP=239.255.66.1
 PORT=46601
 SEND="$SOURCE/tests/tools/send_datagrams.py"
