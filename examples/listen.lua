@@ -16,23 +16,15 @@ seconds, or until N deliveries (text datagrams and binary messages) have come.
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
-local cli = options.reader("listen.lua", usage)
-local fail, value = cli.fail, cli.value
-local number, integer, port, text = options.number, options.integer, options.port, options.text
-
 local group, port_number, out = "239.255.0.1", 7001, "message"
 local seconds, limit
-while cli.i <= #arg do
-  local word = arg[cli.i]
-  if word == "--help" or word == "-h" then print(usage) os.exit(0)
-  elseif word == "--group" then group = value(text)
-  elseif word == "--port" then port_number = value(port)
-  elseif word == "--seconds" then seconds = value(number)
-  elseif word == "--messages" then limit = value(integer)
-  elseif word == "--out" then out = value(text)
-  else fail("unknown argument " .. word) end
-  cli.i = cli.i + 1
-end
+options.parse("listen.lua", usage, {
+  ["--group"] = {options.text, function(v) group = v end},
+  ["--port"] = {options.port, function(v) port_number = v end},
+  ["--seconds"] = {options.number, function(v) seconds = v end},
+  ["--messages"] = {options.integer, function(v) limit = v end},
+  ["--out"] = {options.text, function(v) out = v end},
+})
 
 local counts = {texts = 0, binaries = 0}
 local function delivered()

@@ -24,19 +24,12 @@ missing number: the monitor can infer it, not tell it from a lost one.]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
-local cli = options.reader("monitor.lua", usage)
-local fail, value = cli.fail, cli.value
-
 local group, port_number, seconds = "239.255.0.1", 7001, nil
-while cli.i <= #arg do
-  local word = arg[cli.i]
-  if word == "--help" or word == "-h" then print(usage) os.exit(0)
-  elseif word == "--group" then group = value(options.text)
-  elseif word == "--port" then port_number = value(options.port)
-  elseif word == "--seconds" then seconds = value(options.number)
-  else fail("unknown argument " .. word) end
-  cli.i = cli.i + 1
-end
+options.parse("monitor.lua", usage, {
+  ["--group"] = {options.text, function(v) group = v end},
+  ["--port"] = {options.port, function(v) port_number = v end},
+  ["--seconds"] = {options.number, function(v) seconds = v end},
+})
 
 -- Message numbers wrap modulo 2^32; a sender's numbers are laid out on an unbounded line
 -- from its first one, so that gaps are plain ranges.

@@ -16,24 +16,16 @@ until N messages have been forwarded.
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
-local cli = options.reader("relay.lua", usage)
-local fail, value = cli.fail, cli.value
-local number, integer, place = options.number, options.integer, options.place
-
 local from, to, seconds, limit
 local repeats = 1
-while cli.i <= #arg do
-  local word = arg[cli.i]
-  if word == "--help" or word == "-h" then print(usage) os.exit(0)
-  elseif word == "--from" then from = value(place)
-  elseif word == "--to" then to = value(place)
-  elseif word == "--repeat" then repeats = value(integer)
-  elseif word == "--seconds" then seconds = value(number)
-  elseif word == "--messages" then limit = value(integer)
-  else fail("unknown argument " .. word) end
-  cli.i = cli.i + 1
-end
-if not from or not to then fail("both --from and --to are needed") end
+local cli = options.parse("relay.lua", usage, {
+  ["--from"] = {options.place, function(v) from = v end},
+  ["--to"] = {options.place, function(v) to = v end},
+  ["--repeat"] = {options.integer, function(v) repeats = v end},
+  ["--seconds"] = {options.number, function(v) seconds = v end},
+  ["--messages"] = {options.integer, function(v) limit = v end},
+})
+if not from or not to then cli.fail("both --from and --to are needed") end
 
 local speaker = xtra.new("Tidespeak")
 speaker:Open(to.port, to.group)

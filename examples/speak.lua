@@ -14,28 +14,24 @@ Exits 1 when a file cannot be read.]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
-local cli = options.reader("speak.lua", usage)
-local fail, value = cli.fail, cli.value
-local integer, port, text = options.integer, options.port, options.text
-
 local group, port_number, repeats = "239.255.0.1", 7001, 1
 local messages = {}
-while cli.i <= #arg do
-  local word = arg[cli.i]
-  if word == "--help" or word == "-h" then print(usage) os.exit(0)
-  elseif word == "--group" then group = value(text)
-  elseif word == "--port" then port_number = value(port)
-  elseif word == "--repeat" then repeats = value(integer)
-  elseif word == "--file" then messages[#messages + 1] = {file = value(text)}
-  elseif word == "--" then
-    for k = cli.i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
-    break
-  elseif word:sub(1, 2) == "--" then fail("unknown option " .. word)
-  else messages[#messages + 1] = {text = word} end
-  cli.i = cli.i + 1
+-- Every other word is a text to send; after "--", every word is.
+local function text_word(word, reader)
+  if word == "--" then
+    for k = reader.i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
+    return true
+  elseif word:sub(1, 2) == "--" then reader.fail("unknown option " .. word) end
+  messages[#messages + 1] = {text = word}
 end
-if #messages == 0 then fail("nothing to send") end
-if repeats < 0 then fail("--repeat needs a count of 0 or more") end
+local cli = options.parse("speak.lua", usage, {
+  ["--group"] = {options.text, function(v) group = v end},
+  ["--port"] = {options.port, function(v) port_number = v end},
+  ["--repeat"] = {options.integer, function(v) repeats = v end},
+  ["--file"] = {options.text, function(v) messages[#messages + 1] = {file = v} end},
+}, text_word)
+if #messages == 0 then cli.fail("nothing to send") end
+if repeats < 0 then cli.fail("--repeat needs a count of 0 or more") end
 
 local function datagrams(bytes) return math.max(1, (bytes + 20479) // 20480) end
 

@@ -2,7 +2,9 @@
 # What the tree keeps to besides its tests: every C++ file formatted by the root's
 # .clang-format, and each layer including only the layers beneath it (host <- framework
 # <- receiver and sender, host <- emulator <- tidehost; the sender takes the datagram
-# format from the receiver). Warnings are kept out by the test builds (-DTIDE_WERROR=ON).
+# format from the receiver). The build holds each layer to the same rule (its include folder
+# has only what it may include: tide_layer_includes in CMakeLists.txt); this says it sooner.
+# Warnings are kept out by the test builds (-DTIDE_WERROR=ON).
 #   tools/check_tree.sh        (from anywhere; exit 1 on any finding)
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."

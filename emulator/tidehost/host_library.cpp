@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "emulator/tidehost/interrupt.h"
+#include "emulator/tidehost/lua_setup.h"
 #include "emulator/tidehost/lua_values.h"
 #include "emulator/tidehost/readable_memory.h"
 #include "emulator/tidehost/session.h"
@@ -210,13 +211,7 @@ const luaL_Reg kHostFunctions[] = {
 }  // namespace
 
 void OpenHostLibrary(lua_State* state) {
-    luaL_newlib(state, kHostFunctions);
-    // Known to package.loaded as well, so that tracebacks name host.run and the like.
-    luaL_getsubtable(state, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
-    lua_pushvalue(state, -2);
-    lua_setfield(state, -2, "host");
-    lua_pop(state, 1);
-    lua_setglobal(state, "host");
+    AddGlobalLibrary(state, "host", kHostFunctions);
     lua_getglobal(state, "os");
     lua_pushcfunction(state, Exit);
     lua_setfield(state, -2, "exit");

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "emulator/tidehost/lua_setup.h"
 #include "emulator/tidehost/lua_values.h"
 #include "emulator/tidehost/session.h"
 
@@ -262,26 +263,10 @@ const luaL_Reg kXtraFunctions[] = {
 }  // namespace
 
 void OpenObjects(lua_State* state) {
-    luaL_newmetatable(state, kObjectMeta);
-    luaL_setfuncs(state, kObjectMethods, 0);
-    lua_pop(state, 1);
-    luaL_newmetatable(state, kPropertiesMeta);
-    luaL_setfuncs(state, kPropertiesMethods, 0);
-    lua_pop(state, 1);
-
-    lua_newtable(state);
-    lua_createtable(state, 0, 1);
-    lua_pushliteral(state, "v");
-    lua_setfield(state, -2, "__mode");
-    lua_setmetatable(state, -2);
-    lua_setfield(state, LUA_REGISTRYINDEX, kMemberCache);
-
-    luaL_newlib(state, kXtraFunctions);
-    luaL_getsubtable(state, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
-    lua_pushvalue(state, -2);
-    lua_setfield(state, -2, "xtra");
-    lua_pop(state, 1);
-    lua_setglobal(state, "xtra");
+    AddMetatable(state, kObjectMeta, kObjectMethods);
+    AddMetatable(state, kPropertiesMeta, kPropertiesMethods);
+    AddWeakTable(state, kMemberCache);
+    AddGlobalLibrary(state, "xtra", kXtraFunctions);
 }
 
 void PushObject(lua_State* state, const host::HostValue& value) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "emulator/symbol_table.h"
+#include "emulator/tidehost/lua_setup.h"
 #include "emulator/tidehost/session.h"
 #include "emulator/tidehost/symbols.h"
 
@@ -151,11 +152,7 @@ const luaL_Reg kListMethods[] = {
 
 }  // namespace
 
-void OpenPropertyLists(lua_State* state) {
-    luaL_newmetatable(state, kListMeta);
-    luaL_setfuncs(state, kListMethods, 0);
-    lua_pop(state, 1);
-}
+void OpenPropertyLists(lua_State* state) { AddMetatable(state, kListMeta, kListMethods); }
 
 void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) {
     emulator::Host& host = Session::Of(state).host();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "emulator/symbol_table.h"
+#include "emulator/tidehost/lua_setup.h"
 
 namespace tide::tidehost {
 
@@ -68,17 +69,8 @@ const luaL_Reg kSymbolMethods[] = {
 }  // namespace
 
 void OpenSymbols(lua_State* state) {
-    luaL_newmetatable(state, kSymbolMeta);
-    luaL_setfuncs(state, kSymbolMethods, 0);
-    lua_pop(state, 1);
-
-    lua_newtable(state);
-    lua_createtable(state, 0, 1);
-    lua_pushliteral(state, "v");
-    lua_setfield(state, -2, "__mode");
-    lua_setmetatable(state, -2);
-    lua_setfield(state, LUA_REGISTRYINDEX, kInterned);
-
+    AddMetatable(state, kSymbolMeta, kSymbolMethods);
+    AddWeakTable(state, kInterned);
     lua_pushcfunction(state, NewSymbol);
     lua_setglobal(state, "symbol");
 }
