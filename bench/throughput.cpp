@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/plain_sockets.h"
+#include "bench/baseline_sockets.h"
 #include "emulator/host.h"
 #include "emulator/module.h"
 #include "emulator/module_loading.h"
