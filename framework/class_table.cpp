@@ -1,9 +1,12 @@
 // The class table, built once from the module's definition.
 #include "framework/class_table.h"
 
-#include "framework/interfaces.h"
+#include "framework/new_object.h"
+#include "framework/notification_client.h"
 #include "framework/object_state.h"
 #include "framework/plugin_definition.h"
+#include "framework/registration.h"
+#include "framework/value_interface.h"
 #include "host/ids.h"
 #include "host/instance.h"
 

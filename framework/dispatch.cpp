@@ -9,7 +9,6 @@
 
 #include "framework/arguments.h"
 #include "framework/host_ref.h"
-#include "framework/interfaces.h"
 #include "framework/plugin_definition.h"
 #include "framework/text_converter.h"
 #include "host/ids.h"

@@ -1,8 +1,9 @@
 // `new`: handler 0 of the script-class interface, which hands the script the value that
 // stands for its new object. Host's thread only.
+#include "framework/new_object.h"
+
 #include "framework/boundary.h"
 #include "framework/host_ref.h"
-#include "framework/interfaces.h"
 #include "host/ids.h"
 #include "host/values.h"
 

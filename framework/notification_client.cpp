@@ -1,7 +1,8 @@
 // The notification client's one entry: each notification the host sends gives the module
 // one turn (Tidelisten delivers one queued datagram). Host's thread only.
+#include "framework/notification_client.h"
+
 #include "framework/boundary.h"
-#include "framework/interfaces.h"
 #include "framework/object_view.h"
 #include "framework/plugin_definition.h"
 

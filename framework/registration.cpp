@@ -1,7 +1,8 @@
 // Registration: the registration interface's one entry, which stores the message table
 // under the script class. Host's thread only.
+#include "framework/registration.h"
+
 #include "framework/boundary.h"
-#include "framework/interfaces.h"
 #include "framework/object_view.h"
 #include "framework/plugin_definition.h"
 #include "host/ids.h"

@@ -1,6 +1,8 @@
 // The script object's value interface: construction and teardown of the object state,
 // the stub entries, and the entries that lead into the members (dispatch.cpp).
 // Host's thread only.
+#include "framework/value_interface.h"
+
 #include <ace/Init_ACE.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 
 #include "framework/boundary.h"
 #include "framework/dispatch.h"
-#include "framework/interfaces.h"
 #include "framework/object_view.h"
 #include "framework/plugin_definition.h"
 

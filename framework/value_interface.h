@@ -1,25 +1,12 @@
-// The four interface classes a module offers the host: registration, the script class
-// (`new`), the script object's value interface, and (Tidelisten) the notification
-// client. Their creation callbacks go into the class table. Host's thread only.
+// The script object's value interface: property reads and writes and member calls lead
+// through it into dispatch.h; it builds and tears down the object state. Its creation
+// callback goes into the class table. Host's thread only.
 #pragma once
 
 #include "framework/interface_object.h"
-#include "host/notification.h"
 #include "host/script.h"
 
 namespace tide {
-
-class CRegister_IMoaRegister : public InterfaceObject<CRegister_IMoaRegister, host::IMoaRegister> {
-public:
-    using InterfaceObject::InterfaceObject;
-    host::Status TIDE_CALL PublishScriptClass(host::HostRegistry* registry, void* dictionary) override;
-};
-
-class CScript_IMoaMmXScript : public InterfaceObject<CScript_IMoaMmXScript, host::IMoaMmXScript> {
-public:
-    using InterfaceObject::InterfaceObject;
-    host::Status TIDE_CALL ScriptCall(host::HostCallRecord* record) override;
-};
 
 class CScript_IMoaMmXValue : public InterfaceObject<CScript_IMoaMmXValue, host::IMoaMmXValue> {
 public:
@@ -53,14 +40,6 @@ public:
     host::Status TIDE_CALL Entry18(uint32_t* out) override;
     host::Status TIDE_CALL Entry19(uint32_t a) override;
     host::Status TIDE_CALL Entry20(uint32_t a) override;
-};
-
-class CScript_IMoaNotificationClient
-    : public InterfaceObject<CScript_IMoaNotificationClient, host::NotificationClient> {
-public:
-    using InterfaceObject::InterfaceObject;
-    host::Status TIDE_CALL HandleNotification(const host::InterfaceId* notifyId, void* notifyData,
-                                              void* refData) override;
 };
 
 }  // namespace tide
