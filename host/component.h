@@ -3,6 +3,16 @@
 // (query, add-reference, release) that open every interface table.
 // Interface tables are abstract classes whose pure virtual entries stand in their fixed
 // order; none has a virtual destructor, since that would add entries to the table.
+//
+// Threads: every entry of every interface in host/, the host's and the plug-ins' alike,
+// is called on the host's thread: the one that loads the modules and makes their script
+// calls and notifications. Only some of the exports may be called from elsewhere
+// (plugin_exports.h). A Tidelisten receive thread calls nothing declared here.
+// The emulated host takes the thread that made it for the host's thread; its services
+// record a call from any other thread as an error and refuse it without effect.
+//
+// An entry marked Unused only keeps the later ones at their numbers: the plug-ins never
+// call it, and the emulated host answers it with kNotSupported and records a misuse.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +30,23 @@ namespace host {
 // A 32-bit signed status; 0 is success.
 using Status = int32_t;
 
-// Result codes the plug-ins hand to the host.
+// Result codes the plug-ins hand to the host. Any other non-zero status is the host's.
 constexpr Status kOk = 0;
+// An allocation failed: in a creation callback, in DllGetClassInfo, or inside an entry
+// before it finished.
 constexpr Status kNoMemory = static_cast<Status>(0x80040002u);
+// DllCanUnloadNow: an interface object of the module is still alive.
 constexpr Status kStillInUse = static_cast<Status>(0x80040003u);
+// A query, or DllGetInterface, for an interface the object or class does not have; also
+// what a plug-in answers when the host did not hand out an interface it needed.
 constexpr Status kNoSuchInterface = static_cast<Status>(0x80040004u);
+// DllGetClassForm for a class the module does not have; DllGetClassObject always.
 constexpr Status kNoSuchClass = static_cast<Status>(0x80040005u);
+// ReadProperty or WriteProperty of a property the object does not have.
 constexpr Status kNoSuchProperty = static_cast<Status>(0x800407D5u);
+// CallMember of a member the object does not have.
 constexpr Status kNoSuchMember = static_cast<Status>(0x800407DFu);
+// A stub entry of the value interface; a placeholder entry of the emulated host.
 constexpr Status kNotSupported = static_cast<Status>(0x800407F1u);
 
 // A 128-bit id in its usual in-memory form: a 32-bit field, two 16-bit fields, 8 bytes.
@@ -64,16 +83,23 @@ inline void WriteIdBytes(const Id& id, uint8_t* out) {
     std::memcpy(out + 8, id.data4, 8);
 }
 
-// Entries 0-2 of every interface.
+// Entries 0-2 of every interface. Whoever obtains a reference (from a query, a creation
+// or an out parameter documented as handing one out) releases it exactly once.
 class Unknown {
 public:
-    // Entry 0. Asks for another interface of the same object. On success `out` holds a
-    // new reference that the caller releases; on failure `out` is set to null and the
-    // status is kNoSuchInterface.
+    // Entry 0. Asks the object for its interface `iid`. 0 with a new reference in `*out`,
+    // which the caller releases. On failure `*out` is null: kNoSuchInterface when the
+    // object has no such interface; an instance answers the failing creation callback's
+    // status instead (kNoMemory). The interfaces of a plug-in's instance all answer as the
+    // instance itself does (instance.h).
     virtual Status TIDE_CALL QueryInterface(const InterfaceId* iid, void** out) = 0;
-    // Entry 1. One more reference; returns the new count.
+    // Entry 1. One more reference; returns the new count. A plug-in's interface object
+    // also adds one to its instance.
     virtual uint32_t TIDE_CALL AddRef() = 0;
-    // Entry 2. One reference less; returns the new count. The object may be gone after it.
+    // Entry 2. One reference less; returns the new count. At 0 the object is gone: touch
+    // nothing of it after the call. A plug-in's interface object also drops one of its
+    // instance, and its last release frees it (and, for the value interface, the object
+    // state).
     virtual uint32_t TIDE_CALL Release() = 0;
 
 protected:

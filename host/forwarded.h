@@ -1,7 +1,9 @@
 // The further host interfaces HostInterfaceA to HostInterfaceG. The plug-ins reach them
-// only through MoaUtils' pass-through operations, which neither plug-in calls; their
-// entries take pointer-sized words whose meaning is the host's. Unused entries are
-// placeholders that keep the used ones at their numbers.
+// only through MoaUtils' pass-through operations (ForwardA3 and the rest, each named by
+// its interface and entry), which neither plug-in calls. Each entry takes pointer-sized
+// words whose meaning is the host's, passed on unchanged and in order, and answers the
+// host's status, which the pass-through returns unchanged. Host's thread only. The
+// emulated host records every call of a used entry with its words and answers 0.
 #pragma once
 
 #include <cstdint>
@@ -10,24 +12,25 @@
 
 namespace host {
 
-// One argument of a pass-through entry: a pointer or an integer.
+// One argument of a pass-through entry: a pointer or an integer, pointer-sized so that
+// a pointer passes whole.
 using Word = uintptr_t;
 
 class HostInterfaceA : public Unknown {
 public:
-    // Entry 3, 2 words.
+    // Entry 3 (ForwardA3), 2 words.
     virtual Status TIDE_CALL Entry3(Word w0, Word w1) = 0;
     // Entry 4. Unused.
     virtual Status TIDE_CALL Unused4() = 0;
-    // Entry 5, 6 words.
+    // Entry 5 (ForwardA5), 6 words.
     virtual Status TIDE_CALL Entry5(Word w0, Word w1, Word w2, Word w3, Word w4, Word w5) = 0;
-    // Entry 6, 1 word.
+    // Entry 6 (ForwardA6), 1 word.
     virtual Status TIDE_CALL Entry6(Word w0) = 0;
-    // Entry 7, 1 word.
+    // Entry 7 (ForwardA7), 1 word.
     virtual Status TIDE_CALL Entry7(Word w0) = 0;
-    // Entry 8, 3 words.
+    // Entry 8 (ForwardA8), 3 words.
     virtual Status TIDE_CALL Entry8(Word w0, Word w1, Word w2) = 0;
-    // Entry 9, 3 words.
+    // Entry 9 (ForwardA9), 3 words.
     virtual Status TIDE_CALL Entry9(Word w0, Word w1, Word w2) = 0;
 
 protected:
@@ -36,13 +39,13 @@ protected:
 
 class HostInterfaceB : public Unknown {
 public:
-    // Entry 3, 2 words.
+    // Entry 3 (ForwardB3), 2 words.
     virtual Status TIDE_CALL Entry3(Word w0, Word w1) = 0;
-    // Entry 4, 2 words.
+    // Entry 4 (ForwardB4), 2 words.
     virtual Status TIDE_CALL Entry4(Word w0, Word w1) = 0;
-    // Entry 5, 2 words.
+    // Entry 5 (ForwardB5), 2 words.
     virtual Status TIDE_CALL Entry5(Word w0, Word w1) = 0;
-    // Entry 6, 2 words.
+    // Entry 6 (ForwardB6), 2 words.
     virtual Status TIDE_CALL Entry6(Word w0, Word w1) = 0;
 
 protected:
@@ -53,19 +56,19 @@ class HostInterfaceC : public Unknown {
 public:
     // Entry 3. Unused.
     virtual Status TIDE_CALL Unused3() = 0;
-    // Entry 4, 2 words.
+    // Entry 4 (ForwardC4), 2 words.
     virtual Status TIDE_CALL Entry4(Word w0, Word w1) = 0;
-    // Entry 5, 2 words.
+    // Entry 5 (ForwardC5), 2 words.
     virtual Status TIDE_CALL Entry5(Word w0, Word w1) = 0;
-    // Entry 6, 2 words.
+    // Entry 6 (ForwardC6), 2 words.
     virtual Status TIDE_CALL Entry6(Word w0, Word w1) = 0;
-    // Entry 7, 2 words.
+    // Entry 7 (ForwardC7), 2 words.
     virtual Status TIDE_CALL Entry7(Word w0, Word w1) = 0;
-    // Entry 8, 2 words.
+    // Entry 8 (ForwardC8), 2 words.
     virtual Status TIDE_CALL Entry8(Word w0, Word w1) = 0;
-    // Entry 9, 2 words.
+    // Entry 9 (ForwardC9), 2 words.
     virtual Status TIDE_CALL Entry9(Word w0, Word w1) = 0;
-    // Entry 10, 2 words.
+    // Entry 10 (ForwardC10), 2 words.
     virtual Status TIDE_CALL Entry10(Word w0, Word w1) = 0;
 
 protected:
@@ -74,9 +77,9 @@ protected:
 
 class HostInterfaceD : public Unknown {
 public:
-    // Entry 3, 2 words.
+    // Entry 3 (ForwardD3), 2 words.
     virtual Status TIDE_CALL Entry3(Word w0, Word w1) = 0;
-    // Entry 4, 2 words.
+    // Entry 4 (ForwardD4), 2 words.
     virtual Status TIDE_CALL Entry4(Word w0, Word w1) = 0;
 
 protected:
@@ -85,40 +88,42 @@ protected:
 
 class HostInterfaceE : public Unknown {
 public:
-    // Entry 3, 2 words.
+    // Entry 3 (ForwardE3), 2 words.
     virtual Status TIDE_CALL Entry3(Word w0, Word w1) = 0;
-    // Entry 4, 2 words.
+    // Entry 4 (ForwardE4), 2 words.
     virtual Status TIDE_CALL Entry4(Word w0, Word w1) = 0;
-    // Entry 5, 2 words.
+    // Entry 5 (ForwardE5), 2 words.
     virtual Status TIDE_CALL Entry5(Word w0, Word w1) = 0;
-    // Entry 6, 2 words.
+    // Entry 6 (ForwardE6), 2 words.
     virtual Status TIDE_CALL Entry6(Word w0, Word w1) = 0;
-    // Entry 7, 1 word.
+    // Entry 7 (ForwardE7), 1 word.
     virtual Status TIDE_CALL Entry7(Word w0) = 0;
-    // Entry 8, 2 words.
+    // Entry 8 (ForwardE8), 2 words.
     virtual Status TIDE_CALL Entry8(Word w0, Word w1) = 0;
-    // Entry 9, 2 words.
+    // Entry 9 (ForwardE9), 2 words.
     virtual Status TIDE_CALL Entry9(Word w0, Word w1) = 0;
     // Entry 10. Unused.
     virtual Status TIDE_CALL Unused10() = 0;
     // Entry 11. Unused.
     virtual Status TIDE_CALL Unused11() = 0;
-    // Entry 12, 1 word.
+    // Entry 12 (ForwardE12), 1 word.
     virtual Status TIDE_CALL Entry12(Word w0) = 0;
 
 protected:
     ~HostInterfaceE() = default;
 };
 
+// HostInterfaceF is queried on a host object the caller gives, never on the callback; the
+// object itself is not passed on, only the one word.
 class HostInterfaceF : public Unknown {
 public:
-    // Entry 3, 1 word.
+    // Entry 3 (ForwardF3), 1 word.
     virtual Status TIDE_CALL Entry3(Word w0) = 0;
-    // Entry 4, 1 word.
+    // Entry 4 (ForwardF4), 1 word.
     virtual Status TIDE_CALL Entry4(Word w0) = 0;
-    // Entry 5, 1 word.
+    // Entry 5 (ForwardF5), 1 word.
     virtual Status TIDE_CALL Entry5(Word w0) = 0;
-    // Entry 6, 1 word.
+    // Entry 6 (ForwardF6), 1 word.
     virtual Status TIDE_CALL Entry6(Word w0) = 0;
 
 protected:
@@ -127,49 +132,49 @@ protected:
 
 class HostInterfaceG : public Unknown {
 public:
-    // Entry 3, 5 words.
+    // Entry 3 (ForwardG3), 5 words.
     virtual Status TIDE_CALL Entry3(Word w0, Word w1, Word w2, Word w3, Word w4) = 0;
-    // Entry 4, 2 words.
+    // Entry 4 (ForwardG4), 2 words.
     virtual Status TIDE_CALL Entry4(Word w0, Word w1) = 0;
-    // Entry 5, 3 words.
+    // Entry 5 (ForwardG5), 3 words.
     virtual Status TIDE_CALL Entry5(Word w0, Word w1, Word w2) = 0;
-    // Entry 6, 4 words.
+    // Entry 6 (ForwardG6), 4 words.
     virtual Status TIDE_CALL Entry6(Word w0, Word w1, Word w2, Word w3) = 0;
-    // Entry 7, 4 words.
+    // Entry 7 (ForwardG7), 4 words.
     virtual Status TIDE_CALL Entry7(Word w0, Word w1, Word w2, Word w3) = 0;
-    // Entry 8, 4 words.
+    // Entry 8 (ForwardG8), 4 words.
     virtual Status TIDE_CALL Entry8(Word w0, Word w1, Word w2, Word w3) = 0;
-    // Entry 9, 4 words.
+    // Entry 9 (ForwardG9), 4 words.
     virtual Status TIDE_CALL Entry9(Word w0, Word w1, Word w2, Word w3) = 0;
-    // Entry 10, 3 words.
+    // Entry 10 (ForwardG10), 3 words.
     virtual Status TIDE_CALL Entry10(Word w0, Word w1, Word w2) = 0;
-    // Entry 11, 3 words.
+    // Entry 11 (ForwardG11), 3 words.
     virtual Status TIDE_CALL Entry11(Word w0, Word w1, Word w2) = 0;
-    // Entry 12, 2 words.
+    // Entry 12 (ForwardG12), 2 words.
     virtual Status TIDE_CALL Entry12(Word w0, Word w1) = 0;
-    // Entry 13, 2 words.
+    // Entry 13 (ForwardG13), 2 words.
     virtual Status TIDE_CALL Entry13(Word w0, Word w1) = 0;
-    // Entry 14, 2 words.
+    // Entry 14 (ForwardG14), 2 words.
     virtual Status TIDE_CALL Entry14(Word w0, Word w1) = 0;
-    // Entry 15, 2 words.
+    // Entry 15 (ForwardG15), 2 words.
     virtual Status TIDE_CALL Entry15(Word w0, Word w1) = 0;
-    // Entry 16, 2 words.
+    // Entry 16 (ForwardG16), 2 words.
     virtual Status TIDE_CALL Entry16(Word w0, Word w1) = 0;
-    // Entry 17, 6 words.
+    // Entry 17 (ForwardG17), 6 words.
     virtual Status TIDE_CALL Entry17(Word w0, Word w1, Word w2, Word w3, Word w4, Word w5) = 0;
-    // Entry 18, 2 words.
+    // Entry 18 (ForwardG18), 2 words.
     virtual Status TIDE_CALL Entry18(Word w0, Word w1) = 0;
-    // Entry 19, 1 word.
+    // Entry 19 (ForwardG19), 1 word.
     virtual Status TIDE_CALL Entry19(Word w0) = 0;
-    // Entry 20, 3 words.
+    // Entry 20 (ForwardG20), 3 words.
     virtual Status TIDE_CALL Entry20(Word w0, Word w1, Word w2) = 0;
-    // Entry 21, 3 words.
+    // Entry 21 (ForwardG21), 3 words.
     virtual Status TIDE_CALL Entry21(Word w0, Word w1, Word w2) = 0;
-    // Entry 22, 1 word.
+    // Entry 22 (ForwardG22), 1 word.
     virtual Status TIDE_CALL Entry22(Word w0) = 0;
-    // Entry 23, 2 words.
+    // Entry 23 (ForwardG23), 2 words.
     virtual Status TIDE_CALL Entry23(Word w0, Word w1) = 0;
-    // Entry 24, 2 words.
+    // Entry 24 (ForwardG24), 2 words.
     virtual Status TIDE_CALL Entry24(Word w0, Word w1) = 0;
 
 protected:
