@@ -3,7 +3,7 @@
 
 namespace tide {
 
-int32_t liveInterfaces = 0;
+std::atomic<int32_t> liveInterfaces{0};
 
 void* AllocateForInstance(host::InstanceHeader* instance, uint32_t bytes) {
     for (;;) {

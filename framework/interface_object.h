@@ -13,8 +13,9 @@
 
 namespace tide {
 
-// Interface objects alive in this module, over all classes (host's thread only).
-extern int32_t liveInterfaces;
+// Interface objects alive in this module, over all classes. Changed on the host's thread;
+// atomic because DllCanUnloadNow may read it from any thread.
+extern std::atomic<int32_t> liveInterfaces;
 
 // Allocates from the instance's HostMemory; when it gives nothing and a new-handler is
 // installed, calls it and tries again, for as long as it takes. Null when there is none

@@ -56,8 +56,8 @@ using DllGetInterfaceFunction = Status(TIDE_CALL*)(void* instance, const ClassId
 using DllGetClassObjectFunction = Status(TIDE_CALL*)(const void* classId, const void* iid, void** out);
 // 0 when no interface object of the module is alive (its count, `liveInterfaces`, is 0),
 // kStillInUse otherwise. Instances without interface objects do not keep the module. The
-// count changes on the host's thread, unguarded: an answer given to another thread can
-// be out of date.
+// count changes on the host's thread and is read atomically: an answer given to another
+// thread is sound but can be out of date.
 using DllCanUnloadNowFunction = Status(TIDE_CALL*)();
 }
 

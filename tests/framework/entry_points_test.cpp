@@ -2,8 +2,10 @@
 // class forms, interfaces on instances, reference counts, registration, unloading.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "emulator/instance.h"
@@ -180,6 +182,24 @@ TEST_F(EntryPointsTest, ModulesCannotUnloadWhileAScriptObjectLives) {
     host.Release(object);
     EXPECT_EQ(listen->exports().canUnloadNow(), host::kOk);
     EXPECT_EQ(emulator::Instance::live(), 0u);
+}
+
+// DllCanUnloadNow may come from any thread while the host's thread makes and releases
+// objects; under ThreadSanitizer this shows whether the count is read soundly.
+TEST_F(EntryPointsTest, UnloadingMayBeAskedFromAnotherThreadWhileObjectsComeAndGo) {
+    std::atomic<bool> done{false};
+    std::atomic<int> answers{0};
+    std::thread asker([&] {
+        while (!done.load()) {
+            const host::Status status = listen->exports().canUnloadNow();
+            EXPECT_TRUE(status == host::kOk || status == host::kStillInUse) << status;
+            answers.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 200 || answers.load() < 10; ++i) host.Release(listen->New());
+    done = true;
+    asker.join();
+    EXPECT_EQ(listen->exports().canUnloadNow(), host::kOk);
 }
 
 TEST_F(EntryPointsTest, RegistrationStoresExactlyTheMessageTable) {
