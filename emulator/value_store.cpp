@@ -282,6 +282,9 @@ std::vector<std::string> ValueStore::DescribeLive() const {
         if (slot.locks > 0) line += ", text locked";
         lines.push_back(line + ")");
     }
+    for (const std::unique_ptr<std::string>& text : orphanedTexts_) {
+        lines.push_back("string \"" + *text + "\" released with its text still locked");
+    }
     return lines;
 }
 

@@ -341,6 +341,8 @@ TEST(HostLeaks, ReleasingAStringWhileItsTextIsLockedIsAnErrorAndTheTextStaysRead
     EXPECT_STREQ(text, "locked");
     EXPECT_TRUE(Mentions(host.errors(), "while its text was locked"));
     EXPECT_EQ(host.alive().lockedStrings, 1u);
+    EXPECT_NE(host.AliveReport().find("\"locked\" released with its text still locked"), std::string::npos)
+        << host.AliveReport();
     EXPECT_NE(host.valueServices()->UnlockStringText(&value), host::kOk);
 }
 
