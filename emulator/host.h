@@ -1,9 +1,9 @@
 // Host: the emulated host, a strict stand-in for the real one. It offers every host
 // interface the plug-ins use through its callback, keeps books of every value, interface
-// reference, notification client, locked text, memory block and published region, and
-// records misuse (double releases, released values, unlocks without locks) as readable
-// errors answered with a failure status. Tests and tidehost make one, hand its callback
-// and memory to the plug-ins, and check alive() and errors() after each scenario.
+// reference, object it made, notification client, locked text, memory block and published
+// region, and records misuse (double releases, released values, unlocks without locks) as
+// readable errors answered with a failure status. Tests and tidehost make one, hand its
+// callback and memory to the plug-ins, and check alive() and errors() after each scenario.
 // Made and used on one thread, the host's; it does not load modules itself.
 #pragma once
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "emulator/host.h"
+#include "emulator/status.h"
 
 namespace tide::emulator {
 
@@ -61,6 +62,7 @@ Instance::~Instance() {
 }
 
 host::Status Instance::Query(const host::InterfaceId* iid, void** out) {
+    if (!host_.ledger().OnHostThread("instance QueryInterface")) return kWrongThread;
     for (const Made& made : made_) {
         if (made.iid == *iid && host_.memory().BlockSerial(made.object) == made.block) {
             static_cast<host::Unknown*>(made.object)->AddRef();
@@ -86,7 +88,13 @@ host::Status Instance::Query(const host::InterfaceId* iid, void** out) {
     return status == host::kOk ? host::kNoSuchInterface : status;
 }
 
+uint32_t Instance::AddRef() {
+    if (!host_.ledger().OnHostThread("instance AddRef")) return refs_;
+    return ++refs_;
+}
+
 uint32_t Instance::Release() {
+    if (!host_.ledger().OnHostThread("instance Release")) return refs_;
     if (refs_ == 0) {
         host_.ledger().Error("an instance was released more often than it was referenced");
         return 0;

@@ -26,9 +26,11 @@ public:
     host::Unknown* self() const { return host::InstanceSelf(header_); }
     uint32_t refs() const { return refs_; }
 
-    // The instance's own entries, reached through self().
+    // The instance's own entries, reached through self(). Host's thread only: from another
+    // thread each records an error and changes nothing (the query answers kWrongThread,
+    // the counts the count as it is).
     host::Status Query(const host::InterfaceId* iid, void** out);
-    uint32_t AddRef() { return ++refs_; }
+    uint32_t AddRef();
     uint32_t Release();
 
     // Instances alive in this process (over all hosts).

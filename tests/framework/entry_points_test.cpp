@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "emulator/instance.h"
+#include "emulator/status.h"
 #include "host/ids.h"
 #include "tests/support/plugin_host.h"
 
@@ -153,6 +154,32 @@ TEST_F(EntryPointsTest, InterfaceObjectsCountTheirOwnReferencesAndHoldTheirInsta
     EXPECT_EQ(script->Release(), 0u);
     EXPECT_EQ(instance->refs(), 1u);
     EXPECT_EQ(speak->exports().canUnloadNow(), host::kOk);
+    instance->self()->Release();
+}
+
+TEST_F(EntryPointsTest, AnInstanceUsedFromAnotherThreadChangesNothingAndIsAnError) {
+    emulator::Instance* instance = speak->MakeInstance(speak->scriptClassId(), speak->scriptInstanceBytes());
+    host::Status status = host::kOk;
+    void* raw = &status;
+    uint32_t added = 0;
+    uint32_t released = 0;
+    std::thread other([&] {
+        status = instance->self()->QueryInterface(&host::kIidMoaMmXScript, &raw);
+        added = instance->self()->AddRef();
+        released = instance->self()->Release();
+    });
+    other.join();
+    EXPECT_EQ(status, emulator::kWrongThread);
+    EXPECT_EQ(raw, &status) << "the out is not written";
+    EXPECT_EQ(added, 1u);
+    EXPECT_EQ(released, 1u);
+    EXPECT_EQ(instance->refs(), 1u);
+    EXPECT_EQ(speak->exports().canUnloadNow(), host::kOk) << "no interface object was made";
+    const std::vector<std::string> errors = host.errors();
+    ASSERT_EQ(errors.size(), 3u) << ::testing::PrintToString(errors);
+    EXPECT_NE(errors[0].find("instance QueryInterface was called from a thread other than the host's"),
+              std::string::npos);
+    host.ClearErrors();
     instance->self()->Release();
 }
 
