@@ -40,9 +40,11 @@ public:
 private:
     // The wake-up event: an eventfd, or a Windows event handle; -1 when none was made.
     intptr_t wakeEvent_ = -1;
-    // Windows only: the event the watched socket signals when a datagram waits.
+#ifdef _WIN32
+    // The event the watched socket signals when a datagram waits.
     intptr_t socketEvent_ = -1;
     ACE_HANDLE watchedSocket_ = ACE_INVALID_HANDLE;
+#endif
 };
 
 }  // namespace tide
