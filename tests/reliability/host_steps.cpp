@@ -179,6 +179,7 @@ bool LinkIsOn(const std::string& device) {
 }
 
 bool ConfigureHostNetwork(const char* address, const char* link) {
+    if (!AwaitTest("linked")) return false;
     const std::string device(link);
     for (const std::string& command :
          {std::string("ip link set lo up"), "ip addr add " + std::string(address) + "/24 dev " + device,
