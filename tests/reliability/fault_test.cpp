@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/receiving.h"
 #include "tests/support/child_process.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -112,7 +113,7 @@ TEST_F(FaultTest, ASenderKilledInTheMiddleOfAMessageCostsOnlyThatMessage) {
     EXPECT_TRUE(script->binaries[0].readable);
     EXPECT_EQ(script->binaries[0].bytes, Pattern(kMessageBytes, 2))
         << "none of the dead sender's fragments counts for the new message";
-    EXPECT_EQ(script->texts[0].data, "after");
+    EXPECT_EQ(script->texts[0].Text("data"), "after");
 }
 
 // Every name `iconv -l` lists, without its trailing slashes.
@@ -217,14 +218,15 @@ TEST_F(FaultTest, EveryCharacterSetTheLibraryKnowsAndNamesThatAreNone) {
                                                                          : name;
             const std::string expected = Reference(set, "UTF-16LE", units, &opened, &complete);
             if (!opened) {
-                EXPECT_EQ(delivered.data, "") << "a set that cannot be opened gives an empty text";
+                EXPECT_EQ(delivered.Text("data"), "") << "a set that cannot be opened gives an empty text";
             } else if (complete) {
-                EXPECT_EQ(delivered.data, AsHostString(expected)) << "nothing but what the conversion wrote";
+                EXPECT_EQ(delivered.Text("data"), AsHostString(expected))
+                    << "nothing but what the conversion wrote";
                 ++exact;
             } else {
                 // Replaced from the first character the set lacks; what came before is exact.
                 const std::string prefix = AsHostString(expected);
-                EXPECT_EQ(delivered.data.substr(0, prefix.size()), prefix);
+                EXPECT_EQ(delivered.Text("data").substr(0, prefix.size()), prefix);
             }
         }
         ASSERT_TRUE(host.errors().empty()) << host.errors().front();

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/sender/speaker_fixture.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -33,10 +34,7 @@ class PipeRescue {
 public:
     explicit PipeRescue(std::string path) : path_(std::move(path)) {
         thread_ = std::thread([this] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!done_ && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (done_) return;
+            if (WaitUntil([this] { return done_.load(); }, std::chrono::seconds(5))) return;
             rescued_ = true;
             // Succeeds only while a reader waits in its open, which it then lets go.
             for (int attempt = 0; attempt < 500 && !done_; ++attempt) {
