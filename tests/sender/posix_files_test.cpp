@@ -19,13 +19,10 @@
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.40.2";
+constexpr char kGroup[] = "239.255.40.2";
 constexpr uint16_t kPort = 43002;
 
-class PosixFilesTest : public SpeakerTest {
-protected:
-    PosixFilesTest() : SpeakerTest(kGroup, kPort) {}
-};
+using PosixFilesTest = SpeakerTest<kGroup, kPort>;
 
 // Opening a named pipe without a writer waits for one: a call that did would freeze the
 // host. The test opens the pipe's other end itself once it has waited long enough for
