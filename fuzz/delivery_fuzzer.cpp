@@ -14,6 +14,7 @@
 
 #include "fuzz/delivery_target.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/waiting.h"
 #include "tests/support/wire.h"
 
 namespace {
@@ -25,6 +26,8 @@ constexpr const char* kGroup = "239.255.66.1";
 constexpr uint16_t kPort = 45001;
 // Room for datagrams longer than the receiver takes, so that cutting them is exercised.
 constexpr size_t kLongestSentBytes = tide::kDatagramBytes + 64;
+// A delivery that has not come after this long never will: the receiver is stuck.
+constexpr std::chrono::seconds kStuckAfter{20};
 
 // Where records come from: loopback and the private card, a sender text of full length,
 // and two sockets sharing an address, so that sender changes by port alone happen too.
@@ -55,24 +58,17 @@ class SocketTarget final : public tide::fuzzing::DeliveryTarget {
                 *error = std::string("cannot bind a sender to ") + from.address;
                 return false;
             }
-            script->senderTexts.insert(std::string(from.address) + ":" +
-                                       std::to_string(senders.back()->sourcePort));
+            senderTexts.insert(std::string(from.address) + ":" + std::to_string(senders.back()->sourcePort));
         }
         sentinelSender = std::make_unique<tide::testing::RawSender>(kGroup, kPort);
         resetSender = std::make_unique<tide::testing::RawSender>(kGroup, kPort);
-        script->senderTexts.insert("127.0.0.1:" + std::to_string(sentinelSender->sourcePort));
+        senderTexts.insert("127.0.0.1:" + std::to_string(sentinelSender->sourcePort));
         return true;
     }
 
     void Attach() override {
-        host::HostValue port = host.MakeInteger(kPort);
-        host::HostValue group = host.MakeString(kGroup);
-        emulator::CallOutcome opened = calls.Call(listener, "Open", {port, group});
-        TIDE_FUZZ_CHECK(host.IntegerOf(opened.result) == 0, "the receiver joins its group");
-        host.Release(opened.result);
-        host.Release(calls.Call(listener, "Start").result);
-        host.Release(port);
-        host.Release(group);
+        TIDE_FUZZ_CHECK(listener->Open(kPort, kGroup) == 0, "the receiver joins its group");
+        listener->Start();
     }
 
     void Send(size_t sender, const uint8_t* bytes, size_t length, bool twice) override {
@@ -84,17 +80,17 @@ class SocketTarget final : public tide::fuzzing::DeliveryTarget {
     void SendReset(const Bytes& datagram) override { resetSender->Send(datagram); }
 
     // Sends the sentinel and notifies until it has been delivered: every datagram sent
-    // before it has been delivered by then.
+    // before it has been delivered by then. A receiver that stops delivering is a fault.
     void DeliverEverything() override {
-        script->sentinelSeen = false;
-        ++script->sentinelIndex;
+        sentinelSeen = false;
+        ++sentinelIndex;
         Bytes sentinel(tide::kHeaderBytes + 2, 0);
-        tide::WriteHeader(sentinel.data(), {tide::kTypeText, script->sentinelIndex,
-                                            tide::fuzzing::ReadingScript::kSentinelTotal, 0, 2, 1, 1});
+        tide::WriteHeader(sentinel.data(), {tide::kTypeText, sentinelIndex, kSentinelTotal, 0, 2, 1, 1});
         sentinelSender->Send(sentinel);
-        tide::fuzzing::PumpUntil(
-            host, [&] { return script->sentinelSeen; },
-            "the receiver stopped delivering: a sentinel never came");
+        const bool delivered = tide::testing::PumpUntil(
+            host, [&] { return sentinelSeen; }, kStuckAfter);
+        TIDE_FUZZ_CHECK(delivered || host.Notify() != 0, "no receiver is registered for notifications");
+        TIDE_FUZZ_CHECK(delivered, "the receiver stopped delivering: a sentinel never came");
     }
 
     std::vector<std::unique_ptr<tide::testing::RawSender>> senders;
@@ -102,23 +98,10 @@ class SocketTarget final : public tide::fuzzing::DeliveryTarget {
     std::unique_ptr<tide::testing::RawSender> resetSender;
 };
 
-SocketTarget* gTarget = nullptr;
-
 }  // namespace
 
-// Allocations past 64 MiB fail here, as they would in a host short of memory: messages
-// and BufferSize values larger than that take the path of a buffer that cannot be had,
-// and an input does not spend its time on AddressSanitizer's bookkeeping of gigabytes.
-extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=64";
-}
+// A host short of memory past 64 MiB: messages and BufferSize values larger than that
+// take the path of a buffer that cannot be had.
+extern "C" const char* __asan_default_options() { return TIDE_FUZZ_SHORT_OF_MEMORY; }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gTarget = &tide::fuzzing::StartTarget<SocketTarget>("fuzz_delivery");
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    gTarget->Run(data, size);
-    return 0;
-}
+TIDE_FUZZ_ENTRIES(SocketTarget, "fuzz_delivery")

@@ -50,7 +50,7 @@ class QueueTarget final : public tide::fuzzing::DeliveryTarget {
         mallopt(M_TRIM_THRESHOLD, 512 << 20);
         for (const SenderAddress& from : kSenders) {
             if (!AddressOf(from, &addresses[&from - kSenders], error)) return false;
-            script->senderTexts.insert(std::string(from.address) + ":" + std::to_string(from.port));
+            senderTexts.insert(std::string(from.address) + ":" + std::to_string(from.port));
         }
         return AddressOf(kResetSender, &resetAddress, error);
     }
@@ -68,7 +68,7 @@ class QueueTarget final : public tide::fuzzing::DeliveryTarget {
 
     // The object's GroupListener, found the way a script finds it: its "Pointer".
     void Attach() override {
-        emulator::CallOutcome pointer = calls.Get(listener, "Pointer");
+        emulator::CallOutcome pointer = calls.Get(listener->value(), "Pointer");
         const auto number = static_cast<uint32_t>(host.IntegerOf(pointer.result).value_or(0));
         host.Release(pointer.result);
         void* worker = nullptr;
@@ -105,24 +105,13 @@ class QueueTarget final : public tide::fuzzing::DeliveryTarget {
     tide::GroupListener* queue = nullptr;
 };
 
-QueueTarget* gTarget = nullptr;
-
 }  // namespace
 
 // As in fuzz_delivery: a host short of memory past 64 MiB. Freed memory is handed out
 // again soon and allocations keep a short stack: without that, fresh pages for every
 // block and the allocation stacks take most of an input's time.
 extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=64:quarantine_size_mb=16:malloc_context_size="
-           "2";
+    return TIDE_FUZZ_SHORT_OF_MEMORY ":quarantine_size_mb=16:malloc_context_size=2";
 }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gTarget = &tide::fuzzing::StartTarget<QueueTarget>("fuzz_delivery_queue");
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    gTarget->Run(data, size);
-    return 0;
-}
+TIDE_FUZZ_ENTRIES(QueueTarget, "fuzz_delivery_queue")

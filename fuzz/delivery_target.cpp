@@ -9,7 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include "emulator/module_loading.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/plugin_directory.h"
 
 namespace tide::fuzzing {
 
@@ -35,34 +37,22 @@ constexpr size_t kSetNameCount = sizeof kSetNames / sizeof kSetNames[0];
 
 }  // namespace
 
-host::Status ReadingScript::Invoke(emulator::Host& h, host::HostSymbol handler, int32_t argc,
-                                   const host::HostValue* argv, host::HostValue*) {
-    const std::string& name = h.SymbolName(handler);
-    if (name == "onText") return OnText(h, argc, argv);
-    if (name == "onBinary") return OnBinary(h, argc, argv);
-    return host::kNoSuchMember;
-}
-
-host::Status ReadingScript::OnText(emulator::Host& h, int32_t argc, const host::HostValue* argv) {
+void DeliveryTarget::CheckText(const testing::ReceivedText& text) {
     static const char* const kKeys[] = {"data",      "remote_host", "data_tsize", "data_offset", "data_size",
                                         "data_type", "index",       "tcount",     "tindex"};
-    TIDE_FUZZ_CHECK(argc == 2, "the text handler gets the object and one list");
-    const auto entries = h.PropListOf(argv[1]);
-    TIDE_FUZZ_CHECK(entries && entries->size() == 9, "a text comes with nine entries");
+    TIDE_FUZZ_CHECK(text.entries.size() == 9, "a text comes with nine entries");
     std::string texts[2];
     int32_t numbers[7] = {};
     for (size_t i = 0; i < 9; ++i) {
-        const emulator::PropEntry& entry = (*entries)[i];
-        TIDE_FUZZ_CHECK(h.SymbolNameOf(entry.key) == std::string(kKeys[i]), "entries in their order");
+        const testing::ReceivedEntry& entry = text.entries[i];
+        TIDE_FUZZ_CHECK(entry.key == kKeys[i], "entries in their order");
         if (i < 2) {
-            auto text = h.StringOf(entry.item);
-            TIDE_FUZZ_CHECK(text.has_value(), "data and remote_host are strings");
-            texts[i] = *text;
+            TIDE_FUZZ_CHECK(entry.text.has_value(), "data and remote_host are strings");
+            texts[i] = *entry.text;
             for (unsigned char c : texts[i]) touched += c;
         } else {
-            auto number = h.IntegerOf(entry.item);
-            TIDE_FUZZ_CHECK(number.has_value(), "header fields are integers");
-            numbers[i - 2] = *number;
+            TIDE_FUZZ_CHECK(entry.integer.has_value(), "header fields are integers");
+            numbers[i - 2] = *entry.integer;
         }
     }
     TIDE_FUZZ_CHECK(numbers[3] == 1, "only text datagrams reach the text handler");
@@ -71,26 +61,19 @@ host::Status ReadingScript::OnText(emulator::Host& h, int32_t argc, const host::
                         "a text is valid UTF-8, whatever the datagram held");
         TIDE_FUZZ_CHECK(senderTexts.count(texts[1]) == 1, "remote_host is the real sender");
     }
-    if (numbers[0] == ReadingScript::kSentinelTotal && numbers[4] == sentinelIndex) sentinelSeen = true;
-    return host::kOk;
+    if (numbers[0] == kSentinelTotal && numbers[4] == sentinelIndex) sentinelSeen = true;
 }
 
-host::Status ReadingScript::OnBinary(emulator::Host& h, int32_t argc, const host::HostValue* argv) {
-    TIDE_FUZZ_CHECK(argc == 3, "the binary handler gets the object, a number and a length");
-    auto number = h.IntegerOf(argv[1]);
-    auto length = h.IntegerOf(argv[2]);
-    TIDE_FUZZ_CHECK(number && length && *length >= 0, "the buffer's number and a length");
-    TIDE_FUZZ_CHECK(binaryTotals.count(*length) == 1, "the length is a message's data_tsize");
-    void* base = nullptr;
-    const host::Status found =
-        h.addressTable()->Resolve(static_cast<uint32_t>(*number), static_cast<uint32_t>(*length), &base);
-    TIDE_FUZZ_CHECK(found == host::kOk && (base || *length == 0), "the buffer holds the whole message");
+void DeliveryTarget::CheckBinary(const testing::ReceivedBinary& binary) {
+    TIDE_FUZZ_CHECK(binary.length >= 0, "the buffer's number and a length");
+    TIDE_FUZZ_CHECK(binaryTotals.count(binary.length) == 1, "the length is a message's data_tsize");
+    TIDE_FUZZ_CHECK(binary.readable && (binary.region || binary.length == 0),
+                    "the buffer holds the whole message");
     // Both ends of the message: reading them proves the region is really there.
-    const auto* bytes = static_cast<const uint8_t*>(base);
-    const size_t total = static_cast<size_t>(*length);
+    const uint8_t* bytes = binary.region;
+    const size_t total = static_cast<size_t>(binary.length);
     const size_t edge = std::min<size_t>(total, 4096);
     for (size_t i = 0; i < edge; ++i) touched += bytes[i] + bytes[total - 1 - i];
-    return host::kOk;
 }
 
 bool DeliveryTarget::Setup(std::string* error) {
@@ -104,8 +87,15 @@ bool DeliveryTarget::Setup(std::string* error) {
             if (handle != reinterpret_cast<iconv_t>(-1)) keptConversions.push_back(handle);
         }
     }
-    module = emulator::Module::Load(host, PluginDirectory() + "/Tidelisten.so", error);
+    module =
+        emulator::Module::Load(host, emulator::ModuleFile(testing::PluginDirectory(), "Tidelisten"), error);
     if (!module) return false;
+    // Each message is read at both ends only: a copy of all of it would cost more than
+    // its delivery.
+    script->keep = false;
+    script->copyBytes = false;
+    script->onText = [this](const testing::ReceivedText& text) { CheckText(text); };
+    script->onBinary = [this](const testing::ReceivedBinary& binary) { CheckBinary(binary); };
     scriptValue = host.MakeScriptObject(script);
     MakeListener();
     DeliverEverything();
@@ -114,23 +104,13 @@ bool DeliveryTarget::Setup(std::string* error) {
 }
 
 void DeliveryTarget::MakeListener() {
-    listener = module->New();
-    host::HostValue onText = host.MakeSymbolValue("onText");
-    host::HostValue onBinary = host.MakeSymbolValue("onBinary");
-    emulator::CallOutcome outcomes[] = {
-        calls.Call(listener, "SetScriptObject", {scriptValue}),
-        calls.Call(listener, "OnTextData", {onText}),
-        calls.Call(listener, "OnBinaryData", {onBinary}),
-    };
-    for (const emulator::CallOutcome& outcome : outcomes) host.Release(outcome.result);
-    for (const host::HostValue& value : {onText, onBinary}) host.Release(value);
+    listener = std::make_unique<testing::ScriptedListener>(host, *module, scriptValue);
     Attach();
 }
 
 void DeliveryTarget::ReleaseListener() {
     // Thrown away without Stop or Close, as a script may: the object must end its thread.
-    host.Release(listener);
-    listener = host::HostValue{};
+    listener.reset();
 }
 
 void DeliveryTarget::Teardown() {
@@ -144,16 +124,14 @@ void DeliveryTarget::Teardown() {
 
 void DeliveryTarget::SetBufferSize(int32_t bytes) {
     host::HostValue size = host.MakeInteger(bytes);
-    host.Release(calls.Call(listener, "SetBufferSize", {size}).result);
+    listener->Call("SetBufferSize", {size});
     host.Release(size);
 }
 
 void DeliveryTarget::SetDirectorCode(const std::string& name) {
-    host::HostValue text = host.MakeString(name);
-    calls.Set(listener, "DirectorCode", text);
-    host.Release(text);
+    listener->SetDirectorCode(name);
     settingsChanged = true;
-    script->inUtf8 = false;
+    inUtf8 = false;
 }
 
 void DeliveryTarget::ApplySetting(uint8_t control, const uint8_t*& bytes, size_t& length) {
@@ -184,6 +162,10 @@ void DeliveryTarget::ApplySetting(uint8_t control, const uint8_t*& bytes, size_t
 }
 
 void DeliveryTarget::Check() {
+    TIDE_FUZZ_CHECK(
+        script->malformedCalls == 0,
+        "the text handler gets the object and one list, the binary handler the object, a number and "
+        "a length");
     if (!host.errors().empty()) {
         std::fprintf(stderr, "host misuse: %s\n", host.errors().front().c_str());
         std::abort();
@@ -203,12 +185,12 @@ void DeliveryTarget::Run(const uint8_t* data, size_t size) {
         // A name is read in the set in force, so the way back to UTF-8 goes through the
         // empty name (the locale's UTF-8), which needs no reading. A new name opens the
         // delivery's conversions afresh, as in a new object.
-        host.Release(calls.Call(listener, "SetDirectorCode").result);
+        listener->Call("SetDirectorCode");
         SetDirectorCode("UTF-8");
         settingsChanged = false;
     }
-    script->inUtf8 = true;
-    script->binaryTotals.clear();
+    inUtf8 = true;
+    binaryTotals.clear();
     SetBufferSize(kDefaultBufferBytes);
     testing::Bytes reset =
         testing::MakeDatagram({kTypeBinary, kResetIndex, kResetTotal, 0, kResetTotal, 2, 1});
@@ -228,7 +210,7 @@ void DeliveryTarget::Run(const uint8_t* data, size_t size) {
             size_t length = static_cast<size_t>(next - bytes);
             ApplySetting(control, bytes, length);
             if (length >= kHeaderBytes && ReadField(bytes, kDataTypeOffset) == kTypeBinary)
-                script->binaryTotals.insert(ReadField(bytes, kDataTsizeOffset));
+                binaryTotals.insert(ReadField(bytes, kDataTsizeOffset));
             Send((control & 7) % kSenderCount, bytes, length, (control & 0x20) != 0);
         }
         record = next == end ? end : next + kSeparatorBytes;

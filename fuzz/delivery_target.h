@@ -1,5 +1,5 @@
-// What both delivery fuzz targets share: the record format of their inputs, the script
-// object that reads and checks everything a delivery hands it, and the run of one input
+// What both delivery fuzz targets share: the record format of their inputs, the checks on
+// everything a delivery hands the recording script object, and the run of one input
 // against a Tidelisten object of the loaded module. How a record's datagram reaches the
 // receiver (through real sockets, or straight into its queue) is each target's own.
 //
@@ -22,33 +22,10 @@
 #include "emulator/host.h"
 #include "emulator/module.h"
 #include "emulator/script_calls.h"
-#include "emulator/script_object.h"
+#include "tests/support/recording_script.h"
 #include "tests/support/wire.h"
 
 namespace tide::fuzzing {
-
-// The script object whose handlers deliveries call. It reads everything it is given, as
-// a script would: every entry of the text handler's list, and the binary handler's bytes
-// through the host's address table, and stops the run when anything is not as it must be.
-class ReadingScript : public emulator::ScriptObject {
-public:
-    host::Status Invoke(emulator::Host& h, host::HostSymbol handler, int32_t argc,
-                        const host::HostValue* argv, host::HostValue*) override;
-
-    // The socket target's sentinel: a text of this total and `sentinelIndex` has come.
-    static constexpr int32_t kSentinelTotal = 0x53454E54;
-    bool sentinelSeen = false;
-    int32_t sentinelIndex = 0;
-    // While the set is UTF-8: texts are valid UTF-8, remote_host one of `senderTexts`.
-    bool inUtf8 = true;
-    std::set<std::string> senderTexts;
-    std::set<int32_t> binaryTotals;  // data_tsize of every binary datagram of this input
-    uint64_t touched = 0;
-
-private:
-    host::Status OnText(emulator::Host& h, int32_t argc, const host::HostValue* argv);
-    host::Status OnBinary(emulator::Host& h, int32_t argc, const host::HostValue* argv);
-};
 
 class DeliveryTarget {
 public:
@@ -75,20 +52,36 @@ protected:
     // from a sender no record uses.
     virtual void SendReset(const testing::Bytes& datagram) = 0;
 
+    // The socket target's sentinel: a text of this total and `sentinelIndex` has come.
+    static constexpr int32_t kSentinelTotal = 0x53454E54;
+
     emulator::Host host;
     emulator::ScriptCalls calls{host};
     std::unique_ptr<emulator::Module> module;
-    std::shared_ptr<ReadingScript> script = std::make_shared<ReadingScript>();
+    // Reads everything it is given, as a script would: every entry of the text handler's
+    // list, and the binary handler's message through the host's address table; the checks
+    // below stop the run when anything is not as it must be.
+    std::shared_ptr<testing::RecordingScript> script = std::make_shared<testing::RecordingScript>();
     host::HostValue scriptValue{};
-    host::HostValue listener{};
+    std::unique_ptr<testing::ScriptedListener> listener;
+    bool sentinelSeen = false;
+    int32_t sentinelIndex = 0;
+    // While the set is UTF-8: texts are valid UTF-8, remote_host one of `senderTexts`.
+    bool inUtf8 = true;
+    std::set<std::string> senderTexts;
 
 private:
+    void CheckText(const testing::ReceivedText& text);
+    void CheckBinary(const testing::ReceivedBinary& binary);
     void MakeListener();
     void ReleaseListener();
     void ApplySetting(uint8_t control, const uint8_t*& bytes, size_t& length);
     void SetBufferSize(int32_t bytes);
     void SetDirectorCode(const std::string& name);
     void Check();
+
+    std::set<int32_t> binaryTotals;  // data_tsize of every binary datagram of this input
+    uint64_t touched = 0;
 
     bool settingsChanged = false;
     emulator::Alive atRest;

@@ -1,19 +1,18 @@
 // What the fuzz targets share: a check that stops the run with a reason (libFuzzer then
-// keeps the input), where the modules are, notifying the emulated host until a delivery
-// has come, and judging UTF-8 output. Fuzz targets run on one thread, the host's, besides the receiver's.
+// keeps the input), the start of a target's run and libFuzzer's entries into it, and
+// judging UTF-8 output. Fuzz targets run on one thread, the host's, besides the
+// receiver's.
 #pragma once
 
 #include <iconv.h>
 
-#include <chrono>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "emulator/host.h"
 #include "tests/support/private_network.h"
 
 // A property of the code under test that must hold whatever the input; anything else is
@@ -26,12 +25,24 @@
         }                                                                           \
     } while (0)
 
-namespace tide::fuzzing {
+// AddressSanitizer's options for a target whose host runs short of memory past 64 MiB:
+// allocations larger than that fail, as they would there, and an input does not spend its
+// time on the bookkeeping of gigabytes.
+#define TIDE_FUZZ_SHORT_OF_MEMORY "allocator_may_return_null=1:max_allocation_size_mb=64"
 
-inline std::string PluginDirectory() {
-    const char* dir = std::getenv("TIDE_PLUGIN_DIR");
-    return dir && *dir ? dir : TIDE_PLUGIN_DIR;
-}
+// libFuzzer's entries for a target class with the Setup, Run and Teardown of StartTarget:
+// the whole run's start, and one input.
+#define TIDE_FUZZ_ENTRIES(Target, name)                                       \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) {                      \
+        tide::fuzzing::StartTarget<Target>(name);                             \
+        return 0;                                                             \
+    }                                                                         \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { \
+        tide::fuzzing::TargetOfThisRun<Target>()->Run(data, size);            \
+        return 0;                                                             \
+    }
+
+namespace tide::fuzzing {
 
 template <class Target>
 Target*& TargetOfThisRun() {
@@ -64,21 +75,6 @@ Target& StartTarget(const char* name) {
         running = nullptr;
     });
     return *target;
-}
-
-// A delivery that has not come after this long never will: the receiver is stuck.
-constexpr std::chrono::seconds kStuckAfter{20};
-
-// Notifies until `done()`; a receiver that stops delivering is a fault.
-template <class Done>
-void PumpUntil(emulator::Host& host, Done done, const char* reason) {
-    const auto deadline = std::chrono::steady_clock::now() + kStuckAfter;
-    while (!done()) {
-        if (host.Notify() == 0) TIDE_FUZZ_CHECK(false, "no receiver is registered for notifications");
-        if (done()) return;
-        std::this_thread::yield();
-        TIDE_FUZZ_CHECK(std::chrono::steady_clock::now() < deadline, reason);
-    }
 }
 
 // Valid UTF-8 without zero bytes, as the C library judges it. One conversion stays open

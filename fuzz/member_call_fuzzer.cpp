@@ -23,10 +23,12 @@
 
 #include "emulator/host.h"
 #include "emulator/module.h"
+#include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
-#include "emulator/script_object.h"
 #include "fuzz/fuzz_support.h"
 #include "host/ids.h"
+#include "tests/support/plugin_directory.h"
+#include "tests/support/recording_script.h"
 
 namespace {
 
@@ -86,21 +88,23 @@ std::string TurnedCase(std::string name) {
     return name;
 }
 
-// A script object that answers every handler, so that deliveries to it succeed.
-class AnsweringScript : public emulator::ScriptObject {
-public:
-    host::Status Invoke(emulator::Host&, host::HostSymbol, int32_t, const host::HostValue*,
-                        host::HostValue*) override {
-        return host::kOk;
-    }
-};
+// A script object that answers every handler, so that deliveries to it succeed, and
+// keeps nothing of them.
+std::shared_ptr<tide::testing::RecordingScript> AnsweringScript() {
+    auto script = std::make_shared<tide::testing::RecordingScript>();
+    script->keep = false;
+    script->copyBytes = false;
+    script->otherStatus = host::kOk;
+    return script;
+}
 
 class MemberCallTarget {
 public:
     bool Setup(std::string* error) {
-        listen = emulator::Module::Load(host, tide::fuzzing::PluginDirectory() + "/Tidelisten.so", error);
+        const std::string directory = tide::testing::PluginDirectory();
+        listen = emulator::Module::Load(host, emulator::ModuleFile(directory, "Tidelisten"), error);
         if (!listen) return false;
-        speak = emulator::Module::Load(host, tide::fuzzing::PluginDirectory() + "/Tidespeak.so", error);
+        speak = emulator::Module::Load(host, emulator::ModuleFile(directory, "Tidespeak"), error);
         return speak != nullptr;
     }
 
@@ -113,7 +117,7 @@ public:
     void Run(const uint8_t* data, size_t size) {
         objects[0] = listen->New();
         objects[1] = speak->New();
-        objects[2] = host.MakeScriptObject(std::make_shared<AnsweringScript>());
+        objects[2] = host.MakeScriptObject(AnsweringScript());
         Reader input(data, size);
         while (!input.done()) OneCall(input);
         // A script may have given the listener itself, or a list holding it, as its script
@@ -224,21 +228,9 @@ private:
     host::HostValue objects[3] = {};
 };
 
-MemberCallTarget* gTarget = nullptr;
-
 }  // namespace
 
 // As in fuzz_delivery: a host short of memory past 64 MiB (BufferSize may ask for more).
-extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=64";
-}
+extern "C" const char* __asan_default_options() { return TIDE_FUZZ_SHORT_OF_MEMORY; }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gTarget = &tide::fuzzing::StartTarget<MemberCallTarget>("fuzz_member_calls");
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    gTarget->Run(data, size);
-    return 0;
-}
+TIDE_FUZZ_ENTRIES(MemberCallTarget, "fuzz_member_calls")

@@ -12,40 +12,20 @@
 #include "emulator/status.h"
 #include "host/ids.h"
 #include "host/script.h"
+#include "tests/emulator/host_fixture.h"
 
 namespace {
 
 using tide::emulator::Host;
 
-bool Mentions(const std::vector<std::string>& errors, const std::string& part) {
-    for (const std::string& error : errors) {
-        if (error.find(part) != std::string::npos) return true;
-    }
-    return false;
-}
-
-class HostServicesTest : public ::testing::Test {
+class HostServicesTest : public tide::testing::HostTest {
 protected:
-    void TearDown() override {
-        EXPECT_TRUE(host_.alive().none()) << host_.AliveReport();
-        EXPECT_EQ(host_.errors(), expectedErrors_);
-    }
-
-    void ExpectError(const std::string& part) {
-        std::vector<std::string> errors = host_.errors();
-        ASSERT_TRUE(Mentions(errors, part)) << part << " not in " << ::testing::PrintToString(errors);
-        expectedErrors_ = errors;
-    }
-
     template <class Interface>
     Interface* Query(const host::InterfaceId& iid) {
         void* out = nullptr;
         EXPECT_EQ(host_.callback()->QueryInterface(&iid, &out), host::kOk);
         return static_cast<Interface*>(out);
     }
-
-    Host host_;
-    std::vector<std::string> expectedErrors_;
 };
 
 TEST_F(HostServicesTest, TheCallbackHandsOutEveryHostInterfaceWithAReferenceToRelease) {

@@ -11,20 +11,15 @@
 #include "emulator/script_object.h"
 #include "emulator/status.h"
 #include "host/ids.h"
+#include "tests/emulator/host_fixture.h"
 
 namespace {
 
 using tide::emulator::Host;
-
-bool Mentions(const std::vector<std::string>& errors, const std::string& part) {
-    for (const std::string& error : errors) {
-        if (error.find(part) != std::string::npos) return true;
-    }
-    return false;
-}
+using tide::testing::Mentions;
 
 // Holds the services the way a plug-in would: queried from the callback, released at the end.
-class HostValuesTest : public ::testing::Test {
+class HostValuesTest : public tide::testing::HostTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(
@@ -42,15 +37,7 @@ protected:
         values_->Release();
         lists_->Release();
         calls_->Release();
-        EXPECT_TRUE(host_.alive().none()) << host_.AliveReport();
-        EXPECT_EQ(host_.errors(), expectedErrors_);
-    }
-
-    // Marks the errors a test provokes on purpose; anything else fails the test.
-    void ExpectError(const std::string& part) {
-        std::vector<std::string> errors = host_.errors();
-        ASSERT_TRUE(Mentions(errors, part)) << part << " not in " << ::testing::PrintToString(errors);
-        expectedErrors_ = errors;
+        HostTest::TearDown();
     }
 
     host::HostValue String(const char* text) {
@@ -59,11 +46,9 @@ protected:
         return value;
     }
 
-    Host host_;
     host::ValueServices* values_ = nullptr;
     host::ListServices* lists_ = nullptr;
     host::CallServices* calls_ = nullptr;
-    std::vector<std::string> expectedErrors_;
 };
 
 TEST_F(HostValuesTest, EveryValueKindIsCountedUntilReleased) {

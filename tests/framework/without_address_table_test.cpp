@@ -11,6 +11,7 @@
 #include "emulator/script_object.h"
 #include "host/ids.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/waiting.h"
 #include "tests/support/wire.h"
 
 namespace tide::testing {
@@ -86,17 +87,8 @@ TEST_F(WithoutAddressTable, TheBinaryHandlerGetsTheAddressOfTheReassembledBytes)
     Call(listener, "Start");
     const Bytes message = Pattern(25000, 11);
     RawSender peer(kGroup, kPort);
-    for (int32_t tindex = 1; tindex <= 2; ++tindex) {
-        const int32_t offset = (tindex - 1) * kFragmentBytes;
-        const int32_t size = std::min<int32_t>(kFragmentBytes, 25000 - offset);
-        peer.Send(MakeDatagram({kTypeBinary, 1, 25000, offset, size, 2, tindex},
-                               Bytes(message.begin() + offset, message.begin() + offset + size)));
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (arrived.empty() && std::chrono::steady_clock::now() < deadline) {
-        host.Notify();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    for (int32_t tindex = 1; tindex <= 2; ++tindex) peer.Send(MessageFragment(message, 1, tindex));
+    PumpUntil(host, [&] { return !arrived.empty(); });
     EXPECT_EQ(arrived, message);
     Call(listener, "Stop");
     EXPECT_EQ(host.alive().publishedRegions, 0u);

@@ -1,143 +1,51 @@
 // Receiving from a script: a Tidelisten object made by the loaded module, opened and
 // started on a group, hands datagrams to a script object's handlers as the host notifies
-// it. Datagrams come from a Tidespeak object or from a plain socket that sends whatever
-// a test makes, malformed ones included.
+// it: texts with their header fields, binary messages put back together from their
+// fragments. Datagrams come from a Tidespeak object or from a plain socket that sends
+// whatever a test makes, malformed ones included.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <regex>
 #include <thread>
 
-#include "emulator/script_object.h"
 #include "framework/iconv_calls.h"
 #include "host/address_table.h"
+#include "tests/receiver/listener_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/platform.h"
-#include "tests/support/plugin_host.h"
 #include "tests/support/private_network.h"
-#include "tests/support/wire.h"
 
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.50.1";
+constexpr char kGroup[] = "239.255.50.1";
 constexpr uint16_t kPort = 44001;
-constexpr auto kDeliveryWait = std::chrono::seconds(10);
 
-// One text delivery: the list's keys in order, and each item as text.
-struct TextDelivery {
-    std::vector<std::string> keys;
-    std::map<std::string, std::string> items;
-    int32_t Integer(const std::string& key) const { return std::atoi(items.at(key).c_str()); }
-};
+using DeliveryTest = ListenerTest<kGroup, kPort>;
 
-struct BinaryDelivery {
-    int32_t number = 0;
-    int32_t length = 0;
-    Bytes bytes;  // what the buffer held at the call
-};
-
-class DeliveryTest : public PluginHostTest {
-protected:
-    void SetUp() override {
-        PluginHostTest::SetUp();
-        listener = NewListener();
-        script = std::make_shared<emulator::HandlerScriptObject>();
-        script->On("onText", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv,
-                                    host::HostValue*) {
-            EXPECT_EQ(argc, 2);
-            TextDelivery delivery;
-            const std::vector<emulator::PropEntry> entries =
-                h.PropListOf(argv[1]).value_or(std::vector<emulator::PropEntry>{});
-            for (const emulator::PropEntry& entry : entries) {
-                std::string key = h.SymbolNameOf(entry.key).value_or("?");
-                delivery.keys.push_back(key);
-                auto text = h.StringOf(entry.item);
-                delivery.items[key] = text ? *text : std::to_string(h.IntegerOf(entry.item).value_or(-99999));
-            }
-            texts.push_back(delivery);
-            if (onText) onText();
-            return textStatus;
-        });
-        script->On("onBinary", [this](emulator::Host& h, int32_t argc, const host::HostValue* argv,
-                                      host::HostValue*) {
-            EXPECT_EQ(argc, 3);
-            BinaryDelivery delivery;
-            delivery.number = h.IntegerOf(argv[1]).value_or(0);
-            delivery.length = h.IntegerOf(argv[2]).value_or(-1);
-            void* base = nullptr;
-            if (delivery.length >= 0 &&
-                h.addressTable()->Resolve(static_cast<uint32_t>(delivery.number),
-                                          static_cast<uint32_t>(delivery.length), &base) == host::kOk) {
-                auto* bytes = static_cast<const uint8_t*>(base);
-                delivery.bytes.assign(bytes, bytes + delivery.length);
-            }
-            binaries.push_back(delivery);
-            if (onBinary) onBinary(delivery);
-            return host::kOk;
-        });
-        scriptValue = Own(host.MakeScriptObject(script));
-        Call(listener, "SetScriptObject", {scriptValue});
-        Call(listener, "OnTextData", {Symbol("onText")});
-        Call(listener, "OnBinaryData", {Symbol("ONBINARY")});
-        ASSERT_EQ(IntegerResult(Call(listener, "Open", {Integer(kPort), String(kGroup)})), 0);
-        Call(listener, "Start");
-    }
-
-    // Notifies until `done`; false when it did not come in time.
-    bool PumpUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            host.Notify();
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        return true;
-    }
-    bool PumpTexts(size_t count) {
-        return PumpUntil([&] { return texts.size() >= count; });
-    }
-    // Notifies for a while and expects nothing more to be delivered.
-    void PumpQuietly() {
-        for (int i = 0; i < 200; ++i) {
-            host.Notify();
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-    }
-    int32_t BufferSize() { return IntegerResult(Get(listener, "BufferSize")); }
-
-    // A message's fragments as a foreign peer would send them.
-    static Bytes Fragment(const Bytes& message, int32_t index, int32_t tindex) {
-        const int32_t total = static_cast<int32_t>(message.size());
-        const int32_t offset = (tindex - 1) * kFragmentBytes;
-        const int32_t size = std::min(kFragmentBytes, total - offset);
-        Bytes payload(message.begin() + offset, message.begin() + offset + size);
-        return MakeDatagram({kTypeBinary, index, total, offset, size, FragmentCount(total), tindex}, payload);
-    }
-
-    host::HostValue listener{};
-    host::HostValue scriptValue{};
-    std::shared_ptr<emulator::HandlerScriptObject> script;
-    std::vector<TextDelivery> texts;
-    std::vector<BinaryDelivery> binaries;
-    std::function<void()> onText;
-    std::function<void(const BinaryDelivery&)> onBinary;
-    host::Status textStatus = host::kOk;
-};
+// Two messages of two fragments each, `a` from `first` as message number `aIndex` and
+// `b` from `second` as `bIndex`, sent fragment by fragment in turn.
+void SendInterleaved(const Bytes& a, RawSender& first, int32_t aIndex, const Bytes& b, RawSender& second,
+                     int32_t bIndex) {
+    first.Send(MessageFragment(a, aIndex, 1));
+    second.Send(MessageFragment(b, bIndex, 1));
+    first.Send(MessageFragment(a, aIndex, 2));
+    second.Send(MessageFragment(b, bIndex, 2));
+}
 
 TEST_F(DeliveryTest, ATextArrivesWithItsNineHeaderFieldsInOrder) {
     host::HostValue speaker = NewSpeaker();
     Call(speaker, "Open", {Integer(kPort), String(kGroup)});
     Call(speaker, "SendText", {String("h\xC3\xA9llo")});
     ASSERT_TRUE(PumpTexts(1));
-    const TextDelivery& text = texts[0];
-    EXPECT_EQ(text.keys, (std::vector<std::string>{"data", "remote_host", "data_tsize", "data_offset",
-                                                   "data_size", "data_type", "index", "tcount", "tindex"}));
-    EXPECT_EQ(text.items.at("data"), "h\xC3\xA9llo");
-    EXPECT_TRUE(std::regex_match(text.items.at("remote_host"), std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")))
-        << text.items.at("remote_host");
+    const ReceivedText& text = texts[0];
+    EXPECT_EQ(text.Keys(), (std::vector<std::string>{"data", "remote_host", "data_tsize", "data_offset",
+                                                     "data_size", "data_type", "index", "tcount", "tindex"}));
+    EXPECT_EQ(text.Text("data"), "h\xC3\xA9llo");
+    EXPECT_TRUE(std::regex_match(text.Text("remote_host"), std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")))
+        << text.Text("remote_host");
     EXPECT_EQ(text.Integer("data_tsize"), 12);
     EXPECT_EQ(text.Integer("data_offset"), 0);
     EXPECT_EQ(text.Integer("data_size"), 12);
@@ -161,7 +69,7 @@ TEST_F(DeliveryTest, EachNotificationDeliversOneDatagramInArrivalOrder) {
     ASSERT_EQ(texts.size(), 3u);
     host.Notify();
     EXPECT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0].items["data"] + texts[1].items["data"] + texts[2].items["data"], "123");
+    EXPECT_EQ(texts[0].Text("data") + texts[1].Text("data") + texts[2].Text("data"), "123");
 }
 
 // What a fresh conversion of `units` (UTF-16LE) to `set` gives, as far as a host string
@@ -193,13 +101,13 @@ TEST_F(DeliveryTest, EachTextIsConvertedToTheSetTheObjectHasWhenItArrives) {
         peer.Send(MakeDatagram({kTypeText, static_cast<int32_t>(i + 1), 6, 0, 6, 1, 1}, units));
         ASSERT_TRUE(PumpTexts(i + 1));
     }
-    EXPECT_EQ(texts[0].items["data"], "\x1B$BF|K\\\x1B(B");
-    EXPECT_EQ(texts[2].items["data"], "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(texts[0].Text("data"), "\x1B$BF|K\\\x1B(B");
+    EXPECT_EQ(texts[2].Text("data"), "\xE6\x97\xA5\xE6\x9C\xAC");
     for (size_t i = 0; i < count; ++i) {
-        EXPECT_EQ(texts[i].items["data"], FreshConversion(sets[i], units))
+        EXPECT_EQ(texts[i].Text("data"), FreshConversion(sets[i], units))
             << "text " << i + 1 << " in " << sets[i] << " converts as with a converter of its own";
     }
-    EXPECT_TRUE(std::regex_match(texts[3].items["remote_host"], std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")));
+    EXPECT_TRUE(std::regex_match(texts[3].Text("remote_host"), std::regex(R"(127\.0\.0\.1:[0-9]{1,5})")));
 }
 
 TEST_F(DeliveryTest, ALongTextArrivesAsTwoDatagramsTheSecondEmpty) {
@@ -207,9 +115,9 @@ TEST_F(DeliveryTest, ALongTextArrivesAsTwoDatagramsTheSecondEmpty) {
     Call(speaker, "Open", {Integer(kPort), String(kGroup)});
     Call(speaker, "SendText", {String(std::string(10240, 'q'))});
     ASSERT_TRUE(PumpTexts(2));
-    EXPECT_EQ(texts[0].items["data"], std::string(10240, 'q'));
+    EXPECT_EQ(texts[0].Text("data"), std::string(10240, 'q'));
     EXPECT_EQ(texts[0].Integer("data_size"), 20480);
-    EXPECT_EQ(texts[1].items["data"], "");
+    EXPECT_EQ(texts[1].Text("data"), "");
     EXPECT_EQ(texts[1].Integer("data_size"), 2);
     EXPECT_EQ(texts[1].Integer("data_offset"), 20480);
     EXPECT_EQ(texts[1].Integer("tindex"), 2);
@@ -219,11 +127,11 @@ TEST_F(DeliveryTest, ALongTextArrivesAsTwoDatagramsTheSecondEmpty) {
 TEST_F(DeliveryTest, AMessageWhoseFragmentsArriveOutOfOrderCompletesOnceWithAllItsBytes) {
     const Bytes message = Pattern(50000);
     RawSender peer(kGroup, kPort);
-    for (int32_t tindex : {2, 3}) peer.Send(Fragment(message, 9, tindex));
+    for (int32_t tindex : {2, 3}) peer.Send(MessageFragment(message, 9, tindex));
     PumpQuietly();
     EXPECT_TRUE(binaries.empty());
-    peer.Send(Fragment(message, 9, 1));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(message, 9, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries[0].length, 50000);
     EXPECT_EQ(binaries[0].bytes, message);
     PumpQuietly();
@@ -233,7 +141,7 @@ TEST_F(DeliveryTest, AMessageWhoseFragmentsArriveOutOfOrderCompletesOnceWithAllI
 TEST_F(DeliveryTest, RepeatedCopiesNeverCompleteAMessageEarlyAndCompleteItOnce) {
     const Bytes message = Pattern(50000, 11);
     RawSender peer(kGroup, kPort);
-    for (int copy = 0; copy < 3; ++copy) peer.Send(Fragment(message, 4, 1));
+    for (int copy = 0; copy < 3; ++copy) peer.Send(MessageFragment(message, 4, 1));
     PumpQuietly();
     EXPECT_TRUE(binaries.empty()) << "three copies of one fragment are not a message of three";
 
@@ -243,7 +151,7 @@ TEST_F(DeliveryTest, RepeatedCopiesNeverCompleteAMessageEarlyAndCompleteItOnce) 
     uint32_t handle = 0;
     host.addressTable()->Publish(message.data(), static_cast<uint32_t>(message.size()), &handle);
     Call(speaker, "SendBuffer", {Integer(static_cast<int32_t>(handle)), Integer(50000), Integer(3)});
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries[0].bytes, message);
     PumpQuietly();
     EXPECT_EQ(binaries.size(), 1u);
@@ -255,7 +163,7 @@ TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {
     RawSender peer(kGroup, kPort);
     peer.Send(MakeDatagram({kTypeBinary, 1, 102399, 0, 0, 5, 1}));
     peer.Send(MakeDatagram({kTypeBinary, 2, 102400, 0, 0, 5, 1}));
-    ASSERT_TRUE(PumpUntil([&] { return BufferSize() != 102400; }));
+    ASSERT_TRUE(PumpUntil(host, [&] { return BufferSize() != 102400; }));
     EXPECT_EQ(BufferSize(), 103424);
 
     Set(listener, "BufferSize", Integer(4096));
@@ -266,21 +174,22 @@ TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {
     EXPECT_EQ(BufferSize(), 4096) << "sizes of 0 or less, and non-integers, change nothing";
 
     const Bytes message = Pattern(10000, 5);
-    peer.Send(Fragment(message, 3, 1));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(message, 3, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(BufferSize(), 11024);
     EXPECT_EQ(binaries[0].bytes, message);
 }
 
 TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessagesOfThatLength) {
     RawSender peer(kGroup, kPort);
-    peer.Send(Fragment(Pattern(10000, 1), 1, 1));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 1; }));
+    peer.Send(MessageFragment(Pattern(10000, 1), 1, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 1; }));
     Set(listener, "BufferSize", Integer(4096));
     ASSERT_EQ(BufferSize(), 4096);
     // Of the same length as the one before the shrink: a receiver of fixed-size messages.
-    for (int32_t index = 2; index <= 3; ++index) peer.Send(Fragment(Pattern(10000, index), index, 1));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 3; })) << "messages of that length went unheard";
+    for (int32_t index = 2; index <= 3; ++index) peer.Send(MessageFragment(Pattern(10000, index), index, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 3; }))
+        << "messages of that length went unheard";
     EXPECT_EQ(binaries[1].bytes, Pattern(10000, 2));
     EXPECT_EQ(binaries[2].bytes, Pattern(10000, 3));
     EXPECT_EQ(BufferSize(), 11024);
@@ -289,48 +198,23 @@ TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessag
     // buffer, so it is never handed over; the next message of that length is whole.
     const Bytes long1 = Pattern(30000, 4);
     const Bytes long2 = Pattern(30000, 5);
-    peer.Send(Fragment(long1, 4, 1));
+    peer.Send(MessageFragment(long1, 4, 1));
     // Its first fragment has been taken in once the buffer has grown for it.
-    ASSERT_TRUE(PumpUntil([&] { return BufferSize() == 31024; }));
+    ASSERT_TRUE(PumpUntil(host, [&] { return BufferSize() == 31024; }));
     Set(listener, "BufferSize", Integer(25000));
-    peer.Send(Fragment(long1, 4, 2));
-    for (int32_t tindex : {1, 2}) peer.Send(Fragment(long2, 5, tindex));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 4; }));
+    peer.Send(MessageFragment(long1, 4, 2));
+    for (int32_t tindex : {1, 2}) peer.Send(MessageFragment(long2, 5, tindex));
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 4; }));
     EXPECT_EQ(binaries[3].bytes, long2);
     EXPECT_EQ(BufferSize(), 31024);
     PumpQuietly();
     EXPECT_EQ(binaries.size(), 4u);
 }
 
-TEST_F(DeliveryTest, SetBufferSizeWithTheCurrentSizeKeepsTheBufferAndItsNumberAnotherWithdrawsBoth) {
-    RawSender peer(kGroup, kPort);
-    const Bytes message = Pattern(3000, 12);
-    peer.Send(Fragment(message, 1, 1));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 1; }));
-    const auto number = static_cast<uint32_t>(binaries[0].number);
-    auto held = [&]() -> Bytes {
-        void* base = nullptr;
-        if (host.addressTable()->Resolve(number, 3000, &base) != host::kOk) return {};
-        return Bytes(static_cast<uint8_t*>(base), static_cast<uint8_t*>(base) + 3000);
-    };
-    Call(listener, "SetBufferSize", {Integer(102400)});
-    EXPECT_EQ(held(), message) << "the same size keeps the buffer, its bytes and its number";
-    Set(listener, "BufferSize", Integer(102400));
-    EXPECT_EQ(held(), message);
-
-    Call(listener, "SetBufferSize", {Integer(50000)});
-    EXPECT_EQ(BufferSize(), 50000);
-    EXPECT_TRUE(held().empty()) << "a replaced buffer's number stands for nothing";
-    peer.Send(Fragment(message, 2, 1));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 2; }));
-    EXPECT_NE(binaries[1].number, binaries[0].number) << "the new buffer has a number of its own";
-    EXPECT_EQ(binaries[1].bytes, message);
-}
-
 TEST_F(DeliveryTest, AnEmptyMessageReachesTheHandlerWithLengthZero) {
     RawSender peer(kGroup, kPort);
     peer.Send(MakeDatagram({kTypeBinary, 1, 0, 0, 0, 1, 1}));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries[0].length, 0);
     EXPECT_NE(binaries[0].number, 0) << "still the buffer's number";
 }
@@ -340,35 +224,28 @@ TEST_F(DeliveryTest, ANewNumberOrANewLengthStartsANewMessage) {
     const Bytes a = Pattern(30000, 1);
     const Bytes b = Pattern(30000, 2);
     // One length, one sender, two numbers, alternating: each fragment starts over.
-    peer.Send(Fragment(a, 1, 1));
-    peer.Send(Fragment(b, 2, 1));
-    peer.Send(Fragment(a, 1, 2));
-    peer.Send(Fragment(b, 2, 2));
+    SendInterleaved(a, peer, 1, b, peer, 2);
     // A length that changes in the middle of a message, and changes back.
-    peer.Send(Fragment(a, 3, 1));
-    Bytes longer = Fragment(a, 3, 2);
+    peer.Send(MessageFragment(a, 3, 1));
+    Bytes longer = MessageFragment(a, 3, 2);
     WriteHeader(longer.data(), {kTypeBinary, 3, 30001, kFragmentBytes, 30000 - kFragmentBytes, 2, 2});
     peer.Send(longer);
-    peer.Send(Fragment(a, 3, 2));
+    peer.Send(MessageFragment(a, 3, 2));
     PumpQuietly();
     EXPECT_TRUE(binaries.empty()) << "no fragment counted for a message it does not belong to";
-    for (int32_t tindex : {1, 2}) peer.Send(Fragment(b, 4, tindex));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    for (int32_t tindex : {1, 2}) peer.Send(MessageFragment(b, 4, tindex));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     ASSERT_EQ(binaries.size(), 1u);
     EXPECT_EQ(binaries[0].bytes, b);
 }
 
 TEST_F(DeliveryTest, ABinaryMessageWithoutABinaryHandlerStillMovesTheReassembly) {
     host::HostValue quiet = NewListener();
-    Call(quiet, "SetScriptObject", {scriptValue});
-    Call(quiet, "OnTextData", {Symbol("onText")});
-    ASSERT_EQ(IntegerResult(Call(quiet, "Open", {Integer(kPort), String(kGroup)})), 0);
-    Call(quiet, "Start");
-    Call(listener, "Stop");
+    ASSERT_EQ(ListenInstead(quiet), 0);
     RawSender peer(kGroup, kPort);
     const Bytes message = Pattern(150000, 3);
     for (int32_t tindex = 1; tindex <= FragmentCount(150000); ++tindex)
-        peer.Send(Fragment(message, 1, tindex));
+        peer.Send(MessageFragment(message, 1, tindex));
     peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'z', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1));
     EXPECT_TRUE(binaries.empty());
@@ -377,26 +254,9 @@ TEST_F(DeliveryTest, ABinaryMessageWithoutABinaryHandlerStillMovesTheReassembly)
     EXPECT_EQ(host.counters().failedHandlerCalls, 0u);
     // Named later, the handler gets the next message.
     Call(quiet, "OnBinaryData", {Symbol("onBinary")});
-    peer.Send(Fragment(Pattern(10, 4), 3, 1));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(Pattern(10, 4), 3, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries[0].bytes, Pattern(10, 4));
-}
-
-TEST_F(DeliveryTest, OpenTakesThePortsLowSixteenBitsAndAJoinThatFailsAtTheSocketKeepsTheFirstGroup) {
-    host::HostValue other = NewListener();
-    Call(other, "SetScriptObject", {scriptValue});
-    Call(other, "OnTextData", {Symbol("onText")});
-    ASSERT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort + 3 * 65536), String(kGroup)})), 0);
-    Call(other, "Start");
-    Call(listener, "Stop");
-    // Not a group: the address resolves, the socket refuses to join it.
-    EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), String("127.0.0.1")})), -1);
-    RawSender peer(kGroup, kPort);
-    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'p', 0, 0, 0}));
-    ASSERT_TRUE(PumpTexts(1)) << "still joined to the first group, on port " << kPort;
-    EXPECT_EQ(texts[0].items["data"], "p");
-    // The address of the failed join is the one left, which the socket never joined.
-    EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
 }
 
 TEST_F(DeliveryTest, InterleavedSendersResetEachOthersCount) {
@@ -405,16 +265,13 @@ TEST_F(DeliveryTest, InterleavedSendersResetEachOthersCount) {
     const Bytes a = Pattern(30000, 1);
     const Bytes b = Pattern(30000, 2);
     // Two-fragment messages of the same length and number, interleaved: neither completes.
-    first.Send(Fragment(a, 1, 1));
-    second.Send(Fragment(b, 1, 1));
-    first.Send(Fragment(a, 1, 2));
-    second.Send(Fragment(b, 1, 2));
+    SendInterleaved(a, first, 1, b, second, 1);
     PumpQuietly();
     EXPECT_TRUE(binaries.empty());
     // One-fragment messages complete at once whoever sends them.
-    first.Send(Fragment(Pattern(100, 3), 1, 1));
-    second.Send(Fragment(Pattern(100, 4), 1, 1));
-    ASSERT_TRUE(PumpUntil([&] { return binaries.size() == 2; }));
+    first.Send(MessageFragment(Pattern(100, 3), 1, 1));
+    second.Send(MessageFragment(Pattern(100, 4), 1, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 2; }));
     EXPECT_EQ(binaries[0].bytes, Pattern(100, 3));
     EXPECT_EQ(binaries[1].bytes, Pattern(100, 4));
 }
@@ -427,12 +284,12 @@ TEST_F(DeliveryTest, TheLongestSenderTextIsNeverCut) {
     ASSERT_TRUE(peer.bound);
     peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'x', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1));
-    EXPECT_EQ(texts[0].items["remote_host"], "100.100.100.100:65000");
+    EXPECT_EQ(texts[0].Text("remote_host"), "100.100.100.100:65000");
     // Two fragments from that sender belong to one message.
     const Bytes message = Pattern(30000, 9);
-    peer.Send(Fragment(message, 2, 1));
-    peer.Send(Fragment(message, 2, 2));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(message, 2, 1));
+    peer.Send(MessageFragment(message, 2, 2));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries[0].bytes, message);
 }
 
@@ -459,51 +316,23 @@ TEST_F(DeliveryTest, MalformedDatagramsAreConsumedWithoutHarm) {
     peer.Send(shortText);
     // A good message afterwards still completes.
     const Bytes message = Pattern(300, 8);
-    peer.Send(Fragment(message, 20, 1));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(message, 20, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     EXPECT_EQ(binaries.size(), 1u) << "only the good message completed";
     EXPECT_EQ(binaries.back().bytes, message);
     ASSERT_EQ(texts.size(), 2u);
     std::string units;
     for (int i = 0; i < 10241; ++i) units += "\xE4\x85\x81";  // U+4141, from the bytes 'A' 'A'
-    EXPECT_EQ(texts[0].items["data"], units) << "the scan stops at the datagram's end";
-    EXPECT_EQ(texts[1].items["data"], "a") << "the scan stops where the bytes that arrived end";
-}
-
-TEST_F(DeliveryTest, AHandlerMayStopAndCloseItsOwnReceiver) {
-    onText = [this] {
-        Call(listener, "Stop");
-        Call(listener, "Close");
-    };
-    RawSender peer(kGroup, kPort);
-    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
-    ASSERT_TRUE(PumpTexts(1));
-    onText = nullptr;
-    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'b', 0, 0, 0}));
-    PumpQuietly();
-    EXPECT_EQ(texts.size(), 1u) << "stopped and closed: nothing more arrives";
-    EXPECT_EQ(IntegerResult(Call(listener, "Close")), -1) << "closing twice";
+    EXPECT_EQ(texts[0].Text("data"), units) << "the scan stops at the datagram's end";
+    EXPECT_EQ(texts[1].Text("data"), "a") << "the scan stops where the bytes that arrived end";
 }
 
 TEST_F(DeliveryTest, AFailingHandlerDoesNotStopLaterDeliveries) {
-    textStatus = host::kNoSuchMember;
+    script->textStatus = host::kNoSuchMember;
     RawSender peer(kGroup, kPort);
     for (int32_t index = 1; index <= 2; ++index)
         peer.Send(MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(2));
-}
-
-TEST_F(DeliveryTest, HandlersAreNamedBySymbolsOnly) {
-    Call(listener, "OnTextData", {String("other")});
-    RawSender peer(kGroup, kPort);
-    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
-    ASSERT_TRUE(PumpTexts(1)) << "a string name leaves the handler as it was";
-    Set(listener, "OnTextData", Symbol("nothing"));
-    const uint64_t failedBefore = host.counters().failedHandlerCalls;
-    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'b', 0, 0, 0}));
-    ASSERT_TRUE(PumpUntil([&] { return host.counters().failedHandlerCalls > failedBefore; }))
-        << "the written handler name is the one called";
-    EXPECT_EQ(texts.size(), 1u) << "a handler the script object lacks is called without effect";
 }
 
 TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
@@ -513,15 +342,15 @@ TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
     WireProbe probe(kRelayGroup, kRelayPort);
     host::HostValue relay = NewSpeaker();
     Call(relay, "Open", {Integer(kRelayPort), String(kRelayGroup)});
-    onBinary = [&](const BinaryDelivery& delivery) {
+    script->onBinary = [&](const ReceivedBinary& delivery) {
         EXPECT_EQ(
             IntegerResult(Call(relay, "SendBuffer", {Integer(delivery.number), Integer(delivery.length)})),
             0);
     };
     const Bytes message = Pattern(5000, 6);
     RawSender peer(kGroup, kPort);
-    peer.Send(Fragment(message, 1, 1));
-    ASSERT_TRUE(PumpUntil([&] { return !binaries.empty(); }));
+    peer.Send(MessageFragment(message, 1, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return !binaries.empty(); }));
     std::vector<Bytes> relayed = probe.Take(1);
     ASSERT_EQ(relayed.size(), 1u);
     EXPECT_EQ(Bytes(relayed[0].begin() + kPayloadOffset, relayed[0].begin() + kPayloadOffset + 5000),
@@ -530,13 +359,9 @@ TEST_F(DeliveryTest, AReceivedBufferCanBeRelayedWithSendBuffer) {
 
 TEST_F(DeliveryTest, AHandlerMayLetGoOfTheLastReferenceToItsReceiver) {
     host::HostValue own = listen->New();
-    Call(own, "SetScriptObject", {scriptValue});
-    Call(own, "OnTextData", {Symbol("onText")});
-    Call(own, "Open", {Integer(kPort), String(kGroup)});
-    Call(own, "Start");
-    Call(listener, "Stop");
+    EXPECT_EQ(ListenInstead(own), 0);
     bool released = false;
-    onText = [&] {
+    script->onText = [&](const ReceivedText&) {
         if (!released) host.Release(own);
         released = true;
     };
@@ -544,13 +369,6 @@ TEST_F(DeliveryTest, AHandlerMayLetGoOfTheLastReferenceToItsReceiver) {
     peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1));
     EXPECT_EQ(host.alive().notificationClients, 1u) << "torn down once its delivery was over";
-}
-
-TEST_F(DeliveryTest, OpenWithoutArgumentsJoinsNothingAndAnswersTheJoinsResult) {
-    host::HostValue other = NewListener();
-    EXPECT_EQ(IntegerResult(Call(other, "Open")), -1);
-    EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
-    EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), Integer(5)})), -1);
 }
 
 // Run in a process of its own by the test below: sends a text and a three-fragment
@@ -585,8 +403,8 @@ TEST(SenderProcess, SendsATextAndAMessage) {
 TEST_F(DeliveryTest, ASenderInAnotherProcessReachesTheReceiver) {
     ASSERT_TRUE(RunTestsAgain("SenderProcess.*", "TIDE_SENDER_PROCESS", "1")) << "the sender process failed";
 
-    ASSERT_TRUE(PumpUntil([&] { return !texts.empty() && !binaries.empty(); }));
-    EXPECT_EQ(texts[0].items["data"], "from afar");
+    ASSERT_TRUE(PumpUntil(host, [&] { return !texts.empty() && !binaries.empty(); }));
+    EXPECT_EQ(texts[0].Text("data"), "from afar");
     EXPECT_EQ(binaries[0].bytes, Pattern(50000, 21));
 }
 

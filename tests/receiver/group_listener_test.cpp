@@ -10,6 +10,7 @@
 
 #include "tests/support/platform.h"
 #include "tests/support/process_counts.h"
+#include "tests/support/waiting.h"
 #include "tests/support/wire.h"
 
 namespace tide {
@@ -29,28 +30,12 @@ testing::Bytes Marked(size_t bytes, uint8_t mark) {
 }
 
 bool WaitForQueued(GroupListener& listener, size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + kArrivalWait;
-    while (listener.QueuedBlocks() < count) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return testing::WaitUntil([&] { return listener.QueuedBlocks() >= count; }, kArrivalWait);
 }
 
 using testing::OpenDescriptors;
 using testing::RunningThreads;
-
-// The thread count once it reaches `expected`, or as it stands at the deadline. A joined
-// thread can linger in /proc for a moment after the join has returned.
-size_t ThreadsSettlingAt(size_t expected) {
-    const auto deadline = std::chrono::steady_clock::now() + kArrivalWait;
-    size_t threads = RunningThreads();
-    while (threads != expected && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        threads = RunningThreads();
-    }
-    return threads;
-}
+using testing::ThreadsSettledAt;
 
 class ListenerOnTheGroup : public ::testing::Test {
 protected:
@@ -115,7 +100,7 @@ TEST_F(ListenerOnTheGroup, StopRightAfterStartEndsTheThreadBeforeItReceives) {
     const size_t threads = RunningThreads();
     listener.Start();
     listener.Stop();
-    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
+    EXPECT_EQ(ThreadsSettledAt(threads, kArrivalWait), threads);
     // Sent while stopped, so it waits in the socket for the next thread.
     sender.Send(Marked(64, 9));
     listener.Start();
@@ -130,12 +115,12 @@ TEST_F(ListenerOnTheGroup, StartTwiceLeavesExactlyOneReceiveThread) {
     const size_t threads = RunningThreads();
     listener.Start();
     listener.Start();
-    EXPECT_EQ(ThreadsSettlingAt(threads + 1), threads + 1);
+    EXPECT_EQ(ThreadsSettledAt(threads + 1, kArrivalWait), threads + 1);
     for (uint8_t mark = 1; mark <= 20; ++mark) sender.Send(Marked(200, mark));
     ASSERT_TRUE(WaitForQueued(listener, 20));
     for (uint8_t mark = 1; mark <= 20; ++mark) EXPECT_EQ(listener.TakeFront()->datagram[0], mark);
     listener.Stop();
-    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
+    EXPECT_EQ(ThreadsSettledAt(threads, kArrivalWait), threads);
 }
 
 TEST_F(ListenerOnTheGroup, LeaveAnswersMinusOneUnlessJoined) {
@@ -212,7 +197,7 @@ TEST(ListenerLifetime, DestroyStopsARunningThreadFreesQueuedBlocksAndClosesTheSo
         for (uint8_t mark = 1; mark <= 3; ++mark) sender.Send(Marked(kDatagramBytes, mark));
         ASSERT_TRUE(WaitForQueued(listener, 3));
     }
-    EXPECT_EQ(ThreadsSettlingAt(threads), threads);
+    EXPECT_EQ(ThreadsSettledAt(threads, kArrivalWait), threads);
     EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 

@@ -13,9 +13,10 @@
 #include <string>
 #include <thread>
 
-#include "tests/reliability/receiving.h"
 #include "tests/support/module_allocations.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -112,13 +113,14 @@ protected:
             if (send("SendText", {values[7]})) run.lastIndex = sent;
 
             // Everything sent before the last text is delivered before it.
-            const auto deadline = std::chrono::steady_clock::now() + kLastTextWait;
-            auto lastTextCame = [&] {
-                return !script->texts.empty() && script->texts.back().index == run.lastIndex;
-            };
-            while (run.lastIndex > 0 && !lastTextCame() && std::chrono::steady_clock::now() < deadline) {
-                if (host.Notify() == 0) break;
-                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            if (run.lastIndex > 0) {
+                PumpUntil(
+                    host,
+                    [&] {
+                        return !script->texts.empty() &&
+                               script->texts.back().Integer("index") == run.lastIndex;
+                    },
+                    kLastTextWait);
             }
             listener.Stop();
             expectAnswered("Stop", 0, false);
@@ -141,8 +143,10 @@ protected:
 // or an empty one where a conversion found no memory; a message whole, or not at all.
 void ExpectOnlyWhatWasSent(const ScenarioRun& run) {
     for (const ReceivedText& text : run.texts) {
-        const std::string sent = text.index == run.lastIndex ? kLastText : kTexts[text.index - 1];
-        EXPECT_TRUE(text.data == sent || text.data.empty()) << "text " << text.index << ": " << text.data;
+        const int32_t index = text.Integer("index");
+        const std::string data = text.Text("data");
+        const std::string sent = index == run.lastIndex ? kLastText : kTexts[index - 1];
+        EXPECT_TRUE(data == sent || data.empty()) << "text " << index << ": " << data;
     }
     for (const ReceivedBinary& binary : run.binaries) {
         ASSERT_TRUE(binary.readable);
@@ -198,22 +202,15 @@ TEST_F(AllocationFaultTest, AGrowthThatFailedIsTriedAgainAtTheNextFragment) {
     RawSender peer(kGroup, kPort);
     const Bytes first = Pattern(kBlockBytes, 1);
     const Bytes second = Pattern(kBlockBytes, 2);
-    auto fragment = [](const Bytes& message, int32_t index, int32_t tindex) {
-        const int32_t offset = (tindex - 1) * kFragmentBytes;
-        const int32_t size = std::min(kFragmentBytes, kBlockBytes - offset);
-        return MakeDatagram(
-            {kTypeBinary, index, kBlockBytes, offset, size, FragmentCount(kBlockBytes), tindex},
-            Bytes(message.begin() + offset, message.begin() + offset + size));
-    };
     allocations::Arm();
     allocations::RefuseNextOfAtLeast(kBlockBytes);
-    peer.Send(fragment(first, 1, 1));
+    peer.Send(MessageFragment(first, 1, 1));
     ASSERT_TRUE(PumpUntil(host, [] { return allocations::Refused() == 1; }));
     EXPECT_EQ(listener.BufferSize(), 102400) << "the old buffer stays";
     for (int32_t tindex = 2; tindex <= FragmentCount(kBlockBytes); ++tindex)
-        peer.Send(fragment(first, 1, tindex));
+        peer.Send(MessageFragment(first, 1, tindex));
     for (int32_t tindex = 1; tindex <= FragmentCount(kBlockBytes); ++tindex)
-        peer.Send(fragment(second, 2, tindex));
+        peer.Send(MessageFragment(second, 2, tindex));
     const bool arrived = PumpUntil(host, [&] { return !script->binaries.empty(); });
     allocations::Disarm();
     ASSERT_TRUE(arrived) << "messages of that length went unheard";

@@ -3,9 +3,6 @@
 // Each costs at most what was sent; the receiver goes on, and nothing leaks.
 #include <gtest/gtest.h>
 #include <iconv.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/receiving.h"
+#include "tests/support/child_process.h"
 #include "tests/support/plugin_host.h"
-
-extern char** environ;
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -28,17 +25,12 @@ constexpr int32_t kMessageBytes = 150000;
 constexpr int32_t kGrownBufferBytes = kMessageBytes + 1024;
 constexpr const char* kSenderRoleVariable = "TIDE_FAULT_SENDER";
 
-// Runs this binary again as a sender process doing `role`.
-pid_t SpawnSender(const std::string& role) {
-    std::string filter = "--gtest_filter=FaultSender.*";
-    char* argv[] = {const_cast<char*>("/proc/self/exe"), filter.data(), nullptr};
-    std::vector<std::string> environment = {std::string(kSenderRoleVariable) + "=" + role};
-    for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    pid_t child = 0;
-    return posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0 ? child : -1;
+// This binary again, as a sender process doing `role`.
+ChildSetup SenderDoing(const std::string& role) {
+    ChildSetup setup;
+    setup.filter = "FaultSender.*";
+    setup.environment = {std::string(kSenderRoleVariable) + "=" + role};
+    return setup;
 }
 
 // The sender process: "forever" repeats the first fragment of a message until it is
@@ -99,28 +91,29 @@ protected:
 
 TEST_F(FaultTest, ASenderKilledInTheMiddleOfAMessageCostsOnlyThatMessage) {
     Listen();
-    const pid_t flooding = SpawnSender("forever");
-    ASSERT_GT(flooding, 0);
+    ChildProcess flooding(SenderDoing("forever"));
+    ASSERT_TRUE(flooding.started());
     // The first fragment has been delivered once the buffer has grown for the message;
     // the sender is still repeating it then, so it dies with seven fragments unsent.
     const bool started = PumpUntil(host, [&] { return listener->BufferSize() == kGrownBufferBytes; });
-    kill(flooding, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(flooding, &status, 0), flooding);
+    flooding.Kill();
+    const ChildEnd killed = flooding.Wait();
+    ASSERT_NE(killed, ChildEnd::kUnknown);
     ASSERT_TRUE(started) << "the killed sender's message never began";
-    EXPECT_TRUE(WIFSIGNALED(status)) << "the sender was still sending when it was killed";
+    EXPECT_EQ(killed, ChildEnd::kKilled) << "the sender was still sending when it was killed";
 
-    const pid_t restarted = SpawnSender("once");
-    ASSERT_GT(restarted, 0);
-    ASSERT_EQ(waitpid(restarted, &status, 0), restarted);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second sender failed";
+    ChildProcess restarted(SenderDoing("once"));
+    ASSERT_TRUE(restarted.started());
+    const ChildEnd ended = restarted.Wait();
+    ASSERT_NE(ended, ChildEnd::kUnknown);
+    ASSERT_EQ(ended, ChildEnd::kSucceeded) << "the second sender failed";
     ASSERT_TRUE(PumpUntil(host, [&] { return !script->texts.empty(); }))
         << "the receiver stopped delivering after the first sender died";
     ASSERT_EQ(script->binaries.size(), 1u) << "only the second sender's message completes";
     EXPECT_TRUE(script->binaries[0].readable);
     EXPECT_EQ(script->binaries[0].bytes, Pattern(kMessageBytes, 2))
         << "none of the dead sender's fragments counts for the new message";
-    EXPECT_EQ(script->texts[0].data, "after");
+    EXPECT_EQ(script->texts[0].Text("data"), "after");
 }
 
 // Every name `iconv -l` lists, without its trailing slashes.
@@ -225,14 +218,15 @@ TEST_F(FaultTest, EveryCharacterSetTheLibraryKnowsAndNamesThatAreNone) {
                                                                          : name;
             const std::string expected = Reference(set, "UTF-16LE", units, &opened, &complete);
             if (!opened) {
-                EXPECT_EQ(delivered.data, "") << "a set that cannot be opened gives an empty text";
+                EXPECT_EQ(delivered.Text("data"), "") << "a set that cannot be opened gives an empty text";
             } else if (complete) {
-                EXPECT_EQ(delivered.data, AsHostString(expected)) << "nothing but what the conversion wrote";
+                EXPECT_EQ(delivered.Text("data"), AsHostString(expected))
+                    << "nothing but what the conversion wrote";
                 ++exact;
             } else {
                 // Replaced from the first character the set lacks; what came before is exact.
                 const std::string prefix = AsHostString(expected);
-                EXPECT_EQ(delivered.data.substr(0, prefix.size()), prefix);
+                EXPECT_EQ(delivered.Text("data").substr(0, prefix.size()), prefix);
             }
         }
         ASSERT_TRUE(host.errors().empty()) << host.errors().front();

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "emulator/script_calls.h"
-#include "tests/reliability/receiving.h"
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 
@@ -118,7 +119,7 @@ bool HostSteps::Run(const std::vector<std::string>& words) {
             PumpUntil(host_, [&] { return script_->texts.size() >= textsTaken_ + expected.size(); });
         std::vector<std::string> got;
         for (size_t i = textsTaken_; i < script_->texts.size() && got.size() < expected.size(); ++i)
-            got.push_back(script_->texts[i].data);
+            got.push_back(script_->texts[i].Text("data"));
         textsTaken_ += got.size();
         EXPECT_TRUE(came) << "only " << got.size() << " of " << expected.size() << " texts came";
         EXPECT_EQ(got, expected);
@@ -131,7 +132,7 @@ bool HostSteps::Run(const std::vector<std::string>& words) {
         EXPECT_EQ(binary.bytes, Pattern(std::stoul(argument)));
     } else if (verb == "senders") {
         std::set<std::string> senders;
-        for (const ReceivedText& text : script_->texts) senders.insert(text.remoteHost);
+        for (const ReceivedText& text : script_->texts) senders.insert(text.Text("remote_host"));
         for (const std::string& sender : senders) TellTest("sender " + sender);
     } else if (verb == "speaker") {
         speakers_[argument] = speak_.New();
@@ -179,6 +180,7 @@ bool LinkIsOn(const std::string& device) {
 }
 
 bool ConfigureHostNetwork(const char* address, const char* link) {
+    if (!AwaitTest("linked")) return false;
     const std::string device(link);
     for (const std::string& command :
          {std::string("ip link set lo up"), "ip addr add " + std::string(address) + "/24 dev " + device,

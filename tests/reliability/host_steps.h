@@ -10,8 +10,9 @@
 //   say NAME TEXT       NAME sends TEXT
 //   send-file NAME N    NAME sends a file of N pattern bytes
 //   tell WORD | await WORD    a line to the test | wait for one from it
-// A host says "ready" to the test once its link is on, and begins its steps when the test
-// answers "steps".
+// A host sets its link up once the test has said "linked" (the link's end is in the host's
+// namespace then), says "ready" to the test once the link is on, and begins its steps
+// when the test answers "steps".
 // Runs on the host process's main thread, inside a test of that process.
 #pragma once
 
@@ -36,9 +37,10 @@ constexpr uint16_t kLanPort = 46000;
 // until it has, whatever is sent on the link is lost.
 bool LinkIsOn(const std::string& device);
 
-// Brings the host's link and loopback up, with its address and the multicast route on
-// the link, and waits until the system has switched the link on. False when `ip` failed
-// or the link never came on.
+// Waits for the test to say "linked", then brings the host's link and loopback up, with
+// its address and the multicast route on the link, and waits until the system has
+// switched the link on. False when the test never said it, `ip` failed or the link never
+// came on.
 bool ConfigureHostNetwork(const char* address, const char* link);
 
 // Tells the test "ready", waits for "steps", then runs the steps; failures are reported

@@ -3,9 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,8 +14,6 @@
 
 #include "tests/reliability/host_steps.h"
 
-extern char** environ;
-
 namespace tide::testing {
 
 namespace {
@@ -27,7 +22,6 @@ namespace {
 // host is stuck.
 constexpr int kSilentHostMilliseconds = 60000;
 constexpr auto kLearnWait = std::chrono::seconds(30);
-constexpr size_t kNamespaceTextBytes = 128;
 
 int gLanNumber = 0;
 
@@ -54,10 +48,7 @@ Lan::Lan() : bridge_("tidelan" + std::to_string(++gLanNumber)) {
 
 Lan::~Lan() {
     for (HostProcess& host : hosts_) {
-        if (!host.ended && host.pid > 0) {
-            kill(host.pid, SIGKILL);
-            waitpid(host.pid, nullptr, 0);
-        }
+        host.process.reset();  // killed if it still runs
         if (host.toHost >= 0) close(host.toHost);
         if (host.fromHost >= 0) close(host.fromHost);
     }
@@ -70,69 +61,42 @@ int Lan::AddHost(const std::string& address, const std::string& steps) {
     host.port = bridge_ + "p" + std::to_string(number);
     const std::string link = bridge_ + "h" + std::to_string(number);
 
-    // Everything the child needs is made before fork: after it, the child only makes
-    // system calls until it runs this binary again.
-    std::vector<std::string> environment = {std::string(kHostStepsVariable) + "=" + steps,
-                                            std::string(kHostAddressVariable) + "=" + address,
-                                            std::string(kHostLinkVariable) + "=" + link};
-    for (char** entry = environ; *entry; ++entry) {
-        if (std::strncmp(*entry, "TIDE_PRIVATE_NETNS=", 19) != 0) environment.emplace_back(*entry);
-    }
-    std::string marker = "TIDE_PRIVATE_NETNS=";
-    const size_t markerPrefix = marker.size();
-    marker.resize(markerPrefix + kNamespaceTextBytes, '\0');
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(marker.data());
-    envp.push_back(nullptr);
-    std::string filter = "--gtest_filter=" + std::string(kHostStepsTest);
-    char* argv[] = {const_cast<char*>("/proc/self/exe"), filter.data(), nullptr};
-
-    int ready[2], go[2], up[2], down[2];
-    if (pipe2(ready, O_CLOEXEC) != 0 || pipe2(go, O_CLOEXEC) != 0 || pipe2(up, O_CLOEXEC) != 0 ||
-        pipe2(down, O_CLOEXEC) != 0) {
+    int up[2], down[2];
+    if (pipe2(up, O_CLOEXEC) != 0 || pipe2(down, O_CLOEXEC) != 0) {
         error_ = "pipe: " + std::string(std::strerror(errno));
         return -1;
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (unshare(CLONE_NEWNET) != 0) _exit(120);
-        const ssize_t n = readlink("/proc/self/ns/net", &marker[markerPrefix], kNamespaceTextBytes - 1);
-        if (n <= 0) _exit(121);
-        char signal = 'u';
-        if (write(ready[1], &signal, 1) != 1 || read(go[0], &signal, 1) != 1) _exit(122);
-        if (dup2(up[1], kHostToTestFd) < 0 || dup2(down[0], kTestToHostFd) < 0) _exit(123);
-        execve("/proc/self/exe", argv, envp.data());
-        _exit(124);
-    }
-    close(ready[1]);
-    close(go[0]);
+    ChildSetup setup;
+    setup.filter = kHostStepsTest;
+    setup.environment = {std::string(kHostStepsVariable) + "=" + steps,
+                         std::string(kHostAddressVariable) + "=" + address,
+                         std::string(kHostLinkVariable) + "=" + link};
+    setup.descriptors = {{up[1], kHostToTestFd}, {down[0], kTestToHostFd}};
+    setup.ownNetwork = true;
+    host.process = std::make_unique<ChildProcess>(setup);
     close(up[1]);
     close(down[0]);
-    host.pid = pid;
     host.fromHost = up[0];
     host.toHost = down[1];
-    hosts_.push_back(host);
-    if (pid < 0) {
-        error_ = "fork: " + std::string(std::strerror(errno));
-        hosts_.back().ended = true;
-        close(ready[0]);
-        close(go[1]);
+    hosts_.push_back(std::move(host));
+    const ChildProcess& process = *hosts_.back().process;
+    if (!process.started()) {
+        error_ = "cannot start host " + address;
         return -1;
     }
 
-    char signal = 0;
-    const bool unshared = read(ready[0], &signal, 1) == 1;
-    close(ready[0]);
-    const bool linked = unshared && Run("ip link add " + host.port + " type veth peer name " + link) &&
-                        Run("ip link set " + host.port + " master " + bridge_) &&
-                        Run("ip link set " + host.port + " up") &&
-                        Run("ip link set " + link + " netns " + std::to_string(pid));
-    if (linked) signal = 'g';
-    if (!linked || write(go[1], &signal, 1) != 1)
+    const HostProcess& added = hosts_.back();
+    const bool linked = Run("ip link add " + added.port + " type veth peer name " + link) &&
+                        Run("ip link set " + added.port + " master " + bridge_) &&
+                        Run("ip link set " + added.port + " up") &&
+                        Run("ip link set " + link + " netns " + std::to_string(process.id()));
+    if (!linked) {
         error_ = "cannot connect host " + address + " to the bridge";
-    close(go[1]);
-    return linked ? number : -1;
+        hosts_.back().process->Kill();
+        return -1;
+    }
+    Tell(number, "linked");
+    return number;
 }
 
 void Lan::Tell(int host, const std::string& word) {
@@ -206,14 +170,11 @@ bool Lan::LearnedMember(int host, const std::string& group) {
 bool Lan::Finish() {
     bool clean = true;
     for (size_t i = 0; i < hosts_.size(); ++i) {
-        HostProcess& host = hosts_[i];
-        if (host.ended || host.pid <= 0) continue;
-        int status = 0;
-        while (waitpid(host.pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        host.ended = true;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            error_ += "host " + std::to_string(i) + " failed (status " + std::to_string(status) + ")\n";
+        ChildProcess* process = hosts_[i].process.get();
+        if (!process || !process->started()) continue;
+        if (process->Wait() != ChildEnd::kSucceeded) {
+            error_ +=
+                "host " + std::to_string(i) + " failed (status " + std::to_string(process->status()) + ")\n";
             clean = false;
         }
     }

@@ -4,10 +4,11 @@
 // test binary, which runs the steps it is given (see host_steps.h). Test thread only.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 namespace tide::testing {
 
@@ -24,8 +25,9 @@ public:
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
-    // Starts a host with the IPv4 address `address` (on a /24) that runs `steps`; answers
-    // its number, or -1 (and error()) when it could not be started.
+    // Starts a host with the IPv4 address `address` (on a /24) that runs `steps`, moves
+    // its end of the link into its namespace and tells it "linked"; answers its number,
+    // or -1 (and error()) when it could not be started.
     int AddHost(const std::string& address, const std::string& steps);
 
     // Waits until a host has said "ready" and the bridge's end of its link is on too, then
@@ -50,13 +52,12 @@ public:
 
 private:
     struct HostProcess {
-        pid_t pid = -1;
+        std::unique_ptr<ChildProcess> process;
         int toHost = -1;
         int fromHost = -1;
         std::string port;  // the bridge end of its veth pair
         std::string pending;
         std::vector<std::string> heard;
-        bool ended = false;
     };
     bool ReadLine(HostProcess& host, std::string* line);
 

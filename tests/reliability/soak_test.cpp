@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "tests/reliability/memory.h"
-#include "tests/reliability/receiving.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(Soak, ContinuousTextAndBinaryTraffic) {
     bool messageCorrect = false;
     size_t messagesThisRound = 0;
     script->onText = [&](const ReceivedText& text) {
-        if (text.index == textIndex) textSoFar += text.data;
+        if (text.Integer("index") == textIndex) textSoFar += text.Text("data");
     };
     script->onBinary = [&](const ReceivedBinary& binary) {
         ++messagesThisRound;

@@ -2,7 +2,6 @@
 // and Close thousands of times (from its own handler too) while a sender floods, listeners
 // thrown away in every state while traffic flows, and a flood that arrives while the host
 // sends no notifications. No deadlock, no thread left behind, no memory kept.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -12,8 +11,10 @@
 #include <thread>
 
 #include "tests/reliability/memory.h"
-#include "tests/reliability/receiving.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/process_counts.h"
+#include "tests/support/recording_script.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
@@ -34,33 +35,6 @@ constexpr size_t kSlackBytes = 4 << 20;
 // Blocks a started listener holds before a flood and fills first: the one its receive
 // thread waits with, and the one handed back for reuse after the warm-up delivery.
 constexpr int32_t kBlocksHeldBeforeFlood = 2;
-
-size_t Threads() {
-    DIR* tasks = opendir("/proc/self/task");
-    if (!tasks) return 0;
-    size_t count = 0;
-    for (dirent* entry = readdir(tasks); entry; entry = readdir(tasks)) count += entry->d_name[0] != '.';
-    closedir(tasks);
-    return count;
-}
-
-// Waits for joined threads to leave /proc; the count once it is `expected` or after the wait.
-size_t ThreadsSettledAt(size_t expected) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
-    while (Threads() != expected && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return Threads();
-}
-
-// Waits, without notifying, until `done`; false when it did not come in time.
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeliveryWait;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 Bytes TextDatagram(int32_t index, char letter) {
     return MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>(letter), 0, 0, 0});
@@ -131,7 +105,7 @@ protected:
 
 TEST_F(StressTest, OpenStartStopCloseCycledThousandsOfTimesWhileASenderFloods) {
     script->keep = false;
-    const size_t threadsBefore = Threads();
+    const size_t threadsBefore = RunningThreads();
     Flood flood;
     {
         ScriptedListener listener(host, *listen, scriptValue);
@@ -139,7 +113,7 @@ TEST_F(StressTest, OpenStartStopCloseCycledThousandsOfTimesWhileASenderFloods) {
         int counts[5] = {};
         // A handler may work its own receiver too, with the queue's lock not held.
         script->onText = [&](const ReceivedText& text) {
-            lastIndex = text.index;
+            lastIndex = text.Integer("index");
             const unsigned op = random() % 8;
             if (op == 0) listener.Stop();
             if (op == 1) listener.Start();
@@ -170,7 +144,7 @@ TEST_F(StressTest, OpenStartStopCloseCycledThousandsOfTimesWhileASenderFloods) {
             "%d steps: %d Open, %d Start, %d Stop, %d Close, %d x 20 notifications; %llu datagrams sent\n",
             kCycleSteps, counts[0], counts[1], counts[2], counts[3], counts[4],
             static_cast<unsigned long long>(flood.sent()));
-        script->onText = [&](const ReceivedText& text) { lastIndex = text.index; };
+        script->onText = [&](const ReceivedText& text) { lastIndex = text.Integer("index"); };
         listener.Close();
         ASSERT_EQ(listener.Open(kPort, kGroup), 0) << "the receiver can still join";
         listener.Start();
@@ -182,8 +156,8 @@ TEST_F(StressTest, OpenStartStopCloseCycledThousandsOfTimesWhileASenderFloods) {
 
 TEST_F(StressTest, ListenersThrownAwayInAnyStateWhileTrafficFlows) {
     script->keep = false;
-    script->onText = [&](const ReceivedText& text) { lastIndex = text.index; };
-    const size_t threadsBefore = Threads();
+    script->onText = [&](const ReceivedText& text) { lastIndex = text.Integer("index"); };
+    const size_t threadsBefore = RunningThreads();
     Flood flood;
     for (int i = 0; i < kThrownAway; ++i) {
         ScriptedListener listener(host, *listen, scriptValue);
@@ -224,8 +198,8 @@ TEST_F(StressTest, AFloodWithoutNotificationsCostsTheQueueOnlyAndDrains) {
     int32_t expectedIndex = 1;
     bool inOrder = true;
     script->onText = [&](const ReceivedText& text) {
-        lastIndex = text.index;
-        if (text.index >= 1) inOrder = inOrder && text.index == expectedIndex++;
+        lastIndex = text.Integer("index");
+        if (lastIndex >= 1) inOrder = inOrder && lastIndex == expectedIndex++;
     };
     ScriptedListener listener(host, *listen, scriptValue);
     ASSERT_EQ(listener.Open(kPort, kGroup), 0);

@@ -14,17 +14,15 @@
 #include <thread>
 
 #include "tests/sender/speaker_fixture.h"
+#include "tests/support/waiting.h"
 
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.40.2";
+constexpr char kGroup[] = "239.255.40.2";
 constexpr uint16_t kPort = 43002;
 
-class PosixFilesTest : public SpeakerTest {
-protected:
-    PosixFilesTest() : SpeakerTest(kGroup, kPort) {}
-};
+using PosixFilesTest = SpeakerTest<kGroup, kPort>;
 
 // Opening a named pipe without a writer waits for one: a call that did would freeze the
 // host. The test opens the pipe's other end itself once it has waited long enough for
@@ -33,10 +31,7 @@ class PipeRescue {
 public:
     explicit PipeRescue(std::string path) : path_(std::move(path)) {
         thread_ = std::thread([this] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!done_ && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (done_) return;
+            if (WaitUntil([this] { return done_.load(); }, std::chrono::seconds(5))) return;
             rescued_ = true;
             // Succeeds only while a reader waits in its open, which it then lets go.
             for (int attempt = 0; attempt < 500 && !done_; ++attempt) {

@@ -8,13 +8,10 @@
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.40.1";
+constexpr char kGroup[] = "239.255.40.1";
 constexpr uint16_t kPort = 43001;
 
-class SenderMembersTest : public SpeakerTest {
-protected:
-    SenderMembersTest() : SpeakerTest(kGroup, kPort) {}
-};
+using SenderMembersTest = SpeakerTest<kGroup, kPort>;
 
 Bytes PayloadOf(const Bytes& datagram, size_t bytes) {
     return Bytes(datagram.begin() + kPayloadOffset,

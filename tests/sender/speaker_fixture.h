@@ -23,15 +23,16 @@ inline std::string Utf8Of(const std::filesystem::path& path) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
+// Each test file sends on a group and port of its own (under Wine the whole suite shares
+// one network, where a socket bound to a port hears every group joined on it).
+template <const char* kGroup, uint16_t kPort>
 class SpeakerTest : public PluginHostTest {
 protected:
-    SpeakerTest(const char* group, uint16_t port) : probe(group, port), group_(group), port_(port) {}
-
     void SetUp() override {
         PluginHostTest::SetUp();
         ASSERT_TRUE(probe.joined);
         speaker = NewSpeaker();
-        ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(port_), String(group_)})), 0);
+        ASSERT_EQ(IntegerResult(Call(speaker, "Open", {Integer(kPort), String(kGroup)})), 0);
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         const std::filesystem::path made =
             std::filesystem::temp_directory_path() / ("tide-sender-" + std::to_string(stamp));
@@ -56,13 +57,9 @@ protected:
         return IntegerResult(Call(speaker, "SendBinary", {String(path)}));
     }
 
-    WireProbe probe;
+    WireProbe probe{kGroup, kPort};
     host::HostValue speaker{};
     std::string directory;
-
-private:
-    const char* group_;
-    uint16_t port_;
 };
 
 }  // namespace tide::testing

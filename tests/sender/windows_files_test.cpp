@@ -12,7 +12,7 @@
 namespace tide::testing {
 namespace {
 
-constexpr const char* kGroup = "239.255.43.1";
+constexpr char kGroup[] = "239.255.43.1";
 constexpr uint16_t kPort = 43201;
 
 std::wstring Wide(const std::string& utf8) {
@@ -23,10 +23,7 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
-class WindowsFilesTest : public SpeakerTest {
-protected:
-    WindowsFilesTest() : SpeakerTest(kGroup, kPort) {}
-};
+using WindowsFilesTest = SpeakerTest<kGroup, kPort>;
 
 TEST_F(WindowsFilesTest, AFileAnotherProgramWritesIsRefusedWhileReadersAreWelcome) {
     const std::string path = WriteFile("shared.bin", Pattern(1000));

@@ -2,6 +2,8 @@
 // with Winsock's names for the few that differ. Winsock is started by the test main.
 #pragma once
 
+#include <cstdint>
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -36,6 +38,20 @@ inline bool WaitReadable(SocketHandle socket, int milliseconds) {
 
 inline bool SetOption(SocketHandle socket, int level, int name, const void* value, int length) {
     return setsockopt(socket, level, name, static_cast<const char*>(value), length) == 0;
+}
+
+// A datagram socket bound to `address` and `port` (0: any), a port other sockets may
+// bind too; `*bound` tells whether the bind worked.
+inline SocketHandle BoundSocket(in_addr address, uint16_t port, bool* bound) {
+    const SocketHandle fd = socket(AF_INET, SOCK_DGRAM, 0);
+    int one = 1;
+    SetOption(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr = address;
+    *bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+    return fd;
 }
 
 }  // namespace tide::testing

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,13 +13,9 @@
 #include "emulator/module.h"
 #include "emulator/module_loading.h"
 #include "emulator/script_calls.h"
+#include "tests/support/plugin_directory.h"
 
 namespace tide::testing {
-
-inline std::string PluginDirectory() {
-    const char* dir = std::getenv("TIDE_PLUGIN_DIR");
-    return dir && *dir ? dir : TIDE_PLUGIN_DIR;
-}
 
 class PluginHostTest : public ::testing::Test {
 protected:

@@ -14,6 +14,10 @@ namespace tide::testing {
 // On failure `error` says why, and the caller must not touch the network.
 bool EnterPrivateNetwork(std::string* error);
 
+// The environment variable that names the private network a process is in (the name of
+// its /proc/self/ns/net link): a process in the namespace it names is in one already.
+constexpr const char* kPrivateNetworkVariable = "TIDE_PRIVATE_NETNS";
+
 // The address of the veth end inside the namespace: a stand-in for a network card.
 constexpr const char* kPrivateCardAddress = "10.199.0.1";
 // An address of the machine with the longest dotted form, on loopback, for tests of the

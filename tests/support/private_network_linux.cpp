@@ -17,8 +17,6 @@ namespace tide::testing {
 
 namespace {
 
-constexpr const char* kMarkerVariable = "TIDE_PRIVATE_NETNS";
-
 std::string CurrentNamespace() {
     char link[128] = {};
     ssize_t n = readlink("/proc/self/ns/net", link, sizeof link - 1);
@@ -59,7 +57,7 @@ bool RunIp(std::vector<const char*> args, std::string* error) {
 }  // namespace
 
 bool EnterPrivateNetwork(std::string* error) {
-    const char* marker = std::getenv(kMarkerVariable);
+    const char* marker = std::getenv(kPrivateNetworkVariable);
     if (marker && CurrentNamespace() == marker) return true;
 
     if (geteuid() == 0) {
@@ -93,7 +91,7 @@ bool EnterPrivateNetwork(std::string* error) {
         !RunIp({"route", "add", "224.0.0.0/4", "dev", "lo", "src", "127.0.0.1"}, error)) {
         return false;
     }
-    setenv(kMarkerVariable, CurrentNamespace().c_str(), 1);
+    setenv(kPrivateNetworkVariable, CurrentNamespace().c_str(), 1);
     return true;
 }
 

@@ -12,8 +12,6 @@ namespace tide::testing {
 
 namespace {
 
-constexpr const char* kMarkerVariable = "TIDE_PRIVATE_NETNS";
-
 // Connecting a datagram socket only looks up the route: nothing is sent. Winsock stays
 // started for the tests' own sockets.
 bool OutsideIsUnreachable() {
@@ -35,7 +33,7 @@ bool OutsideIsUnreachable() {
 }  // namespace
 
 bool EnterPrivateNetwork(std::string* error) {
-    const char* marker = std::getenv(kMarkerVariable);
+    const char* marker = std::getenv(kPrivateNetworkVariable);
     if (!marker || !*marker) {
         *error =
             "not inside a private network namespace: run it with ./tide wine inside one (./tide test does)";

@@ -26,14 +26,9 @@ constexpr int kSilenceMilliseconds = 200;
 class WireProbe {
 public:
     WireProbe(const char* group, uint16_t port) {
-        fd = socket(AF_INET, SOCK_DGRAM, 0);
-        int one = 1;
-        SetOption(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(port);
-        local.sin_addr.s_addr = htonl(INADDR_ANY);
-        bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        in_addr any{};
+        any.s_addr = htonl(INADDR_ANY);
+        fd = BoundSocket(any, port, &bound);
         ip_mreq membership{};
         inet_pton(AF_INET, group, &membership.imr_multiaddr);
         membership.imr_interface.s_addr = htonl(INADDR_ANY);
@@ -77,17 +72,13 @@ class RawSender {
 public:
     // Sends from `source` (an address of this machine) and `sourcePort` (0: any).
     RawSender(const char* group, uint16_t port, const char* source = "127.0.0.1", uint16_t sourcePort = 0) {
-        fd = socket(AF_INET, SOCK_DGRAM, 0);
-        int one = 1;
-        SetOption(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(sourcePort);
-        inet_pton(AF_INET, source, &local.sin_addr);
-        bound = bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        in_addr from{};
+        inet_pton(AF_INET, source, &from);
+        fd = BoundSocket(from, sourcePort, &bound);
         in_addr loopback{};
         inet_pton(AF_INET, "127.0.0.1", &loopback);
         SetOption(fd, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
+        sockaddr_in local{};
         socklen_t length = sizeof local;
         getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
         this->sourcePort = ntohs(local.sin_port);
@@ -120,6 +111,15 @@ inline Bytes MakeDatagram(const DatagramHeader& header, const Bytes& payload = {
         std::memcpy(datagram.data() + kPayloadOffset, payload.data(),
                     std::min(payload.size(), static_cast<size_t>(kDatagramBytes - kPayloadOffset)));
     return datagram;
+}
+
+// Fragment `tindex` of `message`, sent as message number `index`, as any peer cuts it.
+inline Bytes MessageFragment(const Bytes& message, int32_t index, int32_t tindex) {
+    const int32_t total = static_cast<int32_t>(message.size());
+    const int32_t offset = (tindex - 1) * kFragmentBytes;
+    const int32_t size = std::min(kFragmentBytes, total - offset);
+    return MakeDatagram({kTypeBinary, index, total, offset, size, FragmentCount(total), tindex},
+                        Bytes(message.begin() + offset, message.begin() + offset + size));
 }
 
 inline DatagramHeader HeaderOf(const Bytes& datagram) { return ReadHeader(datagram.data()); }

@@ -1,6 +1,7 @@
 -- What the tidehost test scripts share: checks that count failures instead of stopping
--- at the first, and a listener and a speaker joined on one group with a script object
--- that records what it is handed.
+-- at the first, a listener started on a group for a script object's handlers, and a
+-- listener and a speaker joined on one group with a script object that records what it
+-- is handed.
 local check = {failures = 0}
 
 local function fail(what, detail)
@@ -38,6 +39,18 @@ function check.done()
   print("all checks passed")
 end
 
+-- A Tidelisten started on `group`:`port` that hands texts to receiver:onText and binary
+-- messages to receiver:onBinary.
+function check.listener(receiver, group, port)
+  local listener = xtra.new("Tidelisten")
+  listener:SetScriptObject(receiver)
+  listener:OnTextData(symbol("onText"))
+  listener:OnBinaryData(symbol("onBinary"))
+  assert(listener:Open(port, group) == 0, "the listener could not join its group")
+  listener:Start()
+  return listener
+end
+
 -- A Tidelisten and a Tidespeak on `group`:`port`. The listener's script object records
 -- every text list and binary message; `receiver:await(n)` runs the host until n
 -- deliveries in all have come since `receiver:clear()` (or 10 s pass) and answers
@@ -65,12 +78,7 @@ function check.pair(group, port)
     return #self.texts + #self.binaries >= count
   end
 
-  local listener = xtra.new("Tidelisten")
-  listener:SetScriptObject(receiver)
-  listener:OnTextData(symbol("onText"))
-  listener:OnBinaryData(symbol("onBinary"))
-  assert(listener:Open(port, group) == 0, "the listener could not join its group")
-  listener:Start()
+  local listener = check.listener(receiver, group, port)
   local speaker = xtra.new("Tidespeak")
   speaker:Open(port, group)
   return listener, speaker, receiver

@@ -3,14 +3,7 @@
 # that releases everything a script leaves behind and reports nothing when nothing is
 # left over. Run by tide_in_private_network with the tidehost binary as $1.
 TIDEHOST="$1"
-WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
-FAILURES=0
-
-fail() {
-    echo "FAILED: $*" >&2
-    FAILURES=$((FAILURES + 1))
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 # run NAME ARGS...: runs tidehost, keeping its status, stdout and stderr.
 run() {
@@ -154,17 +147,24 @@ expect_in handler_error err "handler gave up"
 expect_lines handler_error out 0
 [ "$(grep -c "stack traceback:" "$WORK/handler_error.err")" -eq 1 ] || fail "handler_error: one traceback, not two"
 
+# interrupt NAME SIGNAL ARGS...: runs tidehost in the background, keeping its stdout and
+# stderr, sends it SIGNAL once it has said "ready", and keeps its status.
+interrupt() {
+    name="$1"
+    signal="$2"
+    shift 2
+    "$TIDEHOST" "$@" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    BACKGROUND=$!
+    wait_for "$WORK/$name.out" ready 20 "$WORK/$name.err"
+    kill -"$signal" $BACKGROUND
+    wait $BACKGROUND
+    STATUS=$?
+    BACKGROUND=""
+}
+
 # Ctrl-C ends host.run in order: it answers "interrupted" from then on, and the script
 # finishes its own way. In plain Lua code it raises "interrupted". Either way the end
 # releases everything.
-wait_for() {  # FILE TEXT: false after 20 s
-    tries=0
-    until grep -qF -- "$2" "$1" 2>/dev/null; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 200 ] && return 1
-        sleep 0.1
-    done
-}
 cat >"$WORK/interrupted.lua" <<'LUA'
 local listener = xtra.new("Tidelisten")
 assert(listener:Open(46303, "239.255.63.3") == 0)
@@ -177,12 +177,7 @@ print("ready")
 print(host.run())
 print(host.run(60), host.sleep(60))
 LUA
-"$TIDEHOST" "$WORK/interrupted.lua" >"$WORK/interrupted.out" 2>"$WORK/interrupted.err" &
-PID=$!
-wait_for "$WORK/interrupted.out" ready || fail "interrupted.lua did not start"
-kill -INT $PID
-wait $PID
-STATUS=$?
+interrupt interrupted INT "$WORK/interrupted.lua"
 expect_status interrupted 0
 expect_in interrupted out "interrupted"
 expect_in interrupted out "interrupted	false"
@@ -190,19 +185,9 @@ expect_lines interrupted err 0
 
 # Windows has no SIGTERM from outside (Wine ends the process at once on one).
 if [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll" ]; then
-    "$TIDEHOST" "$WORK/interrupted.lua" busy >"$WORK/busy.out" 2>"$WORK/busy.err" &
-    PID=$!
-    wait_for "$WORK/busy.out" ready || fail "interrupted.lua busy did not start"
-    kill -TERM $PID
-    wait $PID
-    STATUS=$?
+    interrupt busy TERM "$WORK/interrupted.lua" busy
     expect_status busy 1
     expect_in busy err "interrupted"
     [ "$(grep -c "tidehost: error" "$WORK/busy.err")" -eq 0 ] || fail "busy: the end reported: $(cat "$WORK/busy.err")"
 fi
-
-if [ "$FAILURES" -ne 0 ]; then
-    echo "$FAILURES check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish

@@ -4,6 +4,7 @@
 -- FOLDER/text.out and the binary message to FOLDER/file.out, then ends.
 local role, group, port, folder = ...
 port = math.tointeger(tonumber(port))
+local check = dofile(arg[0]:match("^(.-)[^/]*$") .. "check.lua")
 
 local function read(name)
   local file = assert(io.open(folder .. "/" .. name, "rb"))
@@ -39,12 +40,7 @@ function receiver:onBinary(address, length)
   if text and file then host.stop() end
 end
 
-local listener = xtra.new("Tidelisten")
-listener:SetScriptObject(receiver)
-listener:OnTextData(symbol("onText"))
-listener:OnBinaryData(symbol("onBinary"))
-assert(listener:Open(port, group) == 0, "cannot join")
-listener:Start()
+local listener = check.listener(receiver, group, port)
 print("listening")
 local ended = host.run(30)
 listener:Stop()

@@ -6,37 +6,19 @@
 # the examples folder as $2.
 TIDEHOST="$1"
 EXAMPLES="$2"
-WORK="$(mktemp -d)"
-LISTENER=""
-trap '[ -n "$LISTENER" ] && kill $LISTENER 2>/dev/null; rm -rf "$WORK"' EXIT
-FAILURES=0
-
-fail() {
-    echo "FAILED: $*" >&2
-    FAILURES=$((FAILURES + 1))
-}
-
-# waits until FILE holds TEXT (a listener says it has joined); false after 20 s.
-wait_for() {
-    tries=0
-    until grep -qF -- "$2" "$1" 2>/dev/null; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 200 ] && return 1
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 # A file of some 200 KB of every byte value: ten fragments, the last one short.
 head -c 200003 /dev/urandom >"$WORK/file.bin"
 
 "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.1 --port 46401 --messages 2 --seconds 30 \
     --out "$WORK/received" >"$WORK/listen.out" 2>"$WORK/listen.err" &
-LISTENER=$!
-wait_for "$WORK/listen.out" "listening on 239.255.64.1:46401" || fail "listen.lua did not start: $(cat "$WORK/listen.err")"
+BACKGROUND=$!
+wait_for "$WORK/listen.out" "listening on 239.255.64.1:46401" 20 "$WORK/listen.err"
 "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.1 --port 46401 "Grüße über Prozesse" \
     --file "$WORK/file.bin" >"$WORK/speak.out" 2>&1 || fail "speak.lua failed: $(cat "$WORK/speak.out")"
-wait $LISTENER || fail "listen.lua failed: $(cat "$WORK/listen.err")"
-LISTENER=""
+wait $BACKGROUND || fail "listen.lua failed: $(cat "$WORK/listen.err")"
+BACKGROUND=""
 grep -qE '^text #1 \[1/1\] from 127\.0\.0\.1:[0-9]+, data_tsize 40, data_offset 0, data_size 40: Grüße über Prozesse$' \
     "$WORK/listen.out" || fail "the text with its header fields: $(cat "$WORK/listen.out")"
 grep -qF "binary message of 200003 bytes -> $WORK/received-1.bin" "$WORK/listen.out" ||
@@ -53,13 +35,14 @@ LISTENER=$!
 "$TIDEHOST" "$EXAMPLES/relay.lua" --from 239.255.64.2:46402 --to 239.255.64.3:46403 --messages 1 --seconds 30 \
     >"$WORK/relay.out" 2>&1 &
 RELAY=$!
-wait_for "$WORK/listen2.out" "listening on" && wait_for "$WORK/relay.out" "relaying" ||
-    fail "listen.lua or relay.lua did not start"
+BACKGROUND="$LISTENER $RELAY"
+wait_for "$WORK/listen2.out" "listening on"
+wait_for "$WORK/relay.out" "relaying"
 "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.2 --port 46402 --file "$WORK/file.bin" >/dev/null 2>&1 ||
     fail "speak.lua failed"
 wait $RELAY || fail "relay.lua failed: $(cat "$WORK/relay.out")"
 wait $LISTENER || fail "listen.lua behind the relay failed: $(cat "$WORK/listen2.out")"
-LISTENER=""
+BACKGROUND=""
 cmp -s "$WORK/file.bin" "$WORK/relayed-1.bin" || fail "the relayed file arrived changed"
 
 # Every example answers --help with its usage and status 0.
@@ -69,9 +52,4 @@ for example in speak listen relay demo; do
 done
 "$TIDEHOST" "$EXAMPLES/speak.lua" --file "$WORK/missing.bin" >/dev/null 2>&1
 [ $? -eq 1 ] || fail "speak.lua with a missing file does not fail"
-
-if [ "$FAILURES" -ne 0 ]; then
-    echo "$FAILURES check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish
