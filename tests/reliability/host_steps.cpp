@@ -27,6 +27,21 @@ namespace {
 constexpr int kTestSilenceMilliseconds = 60000;
 constexpr auto kLinkWait = std::chrono::seconds(30);
 
+// What this host's network saw: each link's counters, the groups joined on it, the IGMP
+// state. Shown when something awaited never came, to tell a datagram the bridge never
+// forwarded from one the host dropped.
+std::string NetworkReport() {
+    std::string report;
+    FILE* pipe = popen("ip -s link show; ip maddr show; cat /proc/net/igmp 2>&1", "r");
+    if (!pipe) return report;
+    char chunk[512];
+    for (size_t n = std::fread(chunk, 1, sizeof chunk, pipe); n > 0;
+         n = std::fread(chunk, 1, sizeof chunk, pipe))
+        report.append(chunk, n);
+    pclose(pipe);
+    return report;
+}
+
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::stringstream stream(text);
@@ -121,11 +136,12 @@ bool HostSteps::Run(const std::vector<std::string>& words) {
         for (size_t i = textsTaken_; i < script_->texts.size() && got.size() < expected.size(); ++i)
             got.push_back(script_->texts[i].Text("data"));
         textsTaken_ += got.size();
-        EXPECT_TRUE(came) << "only " << got.size() << " of " << expected.size() << " texts came";
+        EXPECT_TRUE(came) << "only " << got.size() << " of " << expected.size() << " texts came\n"
+                          << (came ? "" : NetworkReport());
         EXPECT_EQ(got, expected);
     } else if (verb == "file") {
         const bool came = PumpUntil(host_, [&] { return script_->binaries.size() > binariesTaken_; });
-        EXPECT_TRUE(came) << "no message of " << argument << " bytes came";
+        EXPECT_TRUE(came) << "no message of " << argument << " bytes came\n" << (came ? "" : NetworkReport());
         if (!came) return false;
         const ReceivedBinary& binary = script_->binaries[binariesTaken_++];
         EXPECT_TRUE(binary.readable);
