@@ -30,17 +30,7 @@ constexpr auto kLinkWait = std::chrono::seconds(30);
 // What this host's network saw: each link's counters, the groups joined on it, the IGMP
 // state. Shown when something awaited never came, to tell a datagram the bridge never
 // forwarded from one the host dropped.
-std::string NetworkReport() {
-    std::string report;
-    FILE* pipe = popen("ip -s link show; ip maddr show; cat /proc/net/igmp 2>&1", "r");
-    if (!pipe) return report;
-    char chunk[512];
-    for (size_t n = std::fread(chunk, 1, sizeof chunk, pipe); n > 0;
-         n = std::fread(chunk, 1, sizeof chunk, pipe))
-        report.append(chunk, n);
-    pclose(pipe);
-    return report;
-}
+std::string NetworkReport() { return CommandOutput("ip -s link show; ip maddr show; cat /proc/net/igmp"); }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -185,14 +175,25 @@ bool HostSteps::Run(const std::vector<std::string>& words) {
 
 }  // namespace
 
+bool RunCommand(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string CommandOutput(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return text;
+    char chunk[512];
+    for (size_t n = std::fread(chunk, 1, sizeof chunk, pipe); n > 0;
+         n = std::fread(chunk, 1, sizeof chunk, pipe))
+        text.append(chunk, n);
+    pclose(pipe);
+    return text;
+}
+
 bool LinkIsOn(const std::string& device) {
     // Not /sys/class/net: it shows the links of the namespace it was mounted in.
-    FILE* pipe = popen(("ip -o link show dev " + device + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return false;
-    char line[1024] = {};
-    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
-    pclose(pipe);
-    return read && std::strstr(line, " state UP ") != nullptr;
+    return CommandOutput("ip -o link show dev " + device).find(" state UP ") != std::string::npos;
 }
 
 bool ConfigureHostNetwork(const char* address, const char* link) {
@@ -201,7 +202,7 @@ bool ConfigureHostNetwork(const char* address, const char* link) {
     for (const std::string& command :
          {std::string("ip link set lo up"), "ip addr add " + std::string(address) + "/24 dev " + device,
           "ip link set " + device + " up", "ip route add 224.0.0.0/4 dev " + device}) {
-        if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) return false;
+        if (!RunCommand(command)) return false;
     }
     // The system switches a link on a while after it has been set up (under load, a
     // second or more); until then whatever is sent on it, an IGMP report too, is lost.

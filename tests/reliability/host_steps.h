@@ -33,6 +33,11 @@ constexpr int kHostToTestFd = 100;
 constexpr int kTestToHostFd = 101;
 constexpr uint16_t kLanPort = 46000;
 
+// Runs a shell command, its output dropped: true when it exited 0.
+bool RunCommand(const std::string& command);
+// What a shell command writes to its standard output ("" when it cannot be run).
+std::string CommandOutput(const std::string& command);
+
 // Whether the system has switched `device` of this network namespace on ("state UP"):
 // until it has, whatever is sent on the link is lost.
 bool LinkIsOn(const std::string& device);

@@ -7,8 +7,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -25,24 +23,11 @@ constexpr auto kLearnWait = std::chrono::seconds(30);
 
 int gLanNumber = 0;
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Output(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return text;
-    char chunk[512];
-    for (size_t n = fread(chunk, 1, sizeof chunk, pipe); n > 0; n = fread(chunk, 1, sizeof chunk, pipe))
-        text.append(chunk, n);
-    pclose(pipe);
-    return text;
-}
-
 }  // namespace
 
 Lan::Lan() : bridge_("tidelan" + std::to_string(++gLanNumber)) {
-    if (!Run("ip link add name " + bridge_ + " type bridge mcast_snooping 1 mcast_querier 1") ||
-        !Run("ip link set " + bridge_ + " up"))
+    if (!RunCommand("ip link add name " + bridge_ + " type bridge mcast_snooping 1 mcast_querier 1") ||
+        !RunCommand("ip link set " + bridge_ + " up"))
         error_ = "cannot make the bridge " + bridge_;
 }
 
@@ -52,7 +37,7 @@ Lan::~Lan() {
         if (host.toHost >= 0) close(host.toHost);
         if (host.fromHost >= 0) close(host.fromHost);
     }
-    Run("ip link del " + bridge_);
+    RunCommand("ip link del " + bridge_);
 }
 
 int Lan::AddHost(const std::string& address, const std::string& steps) {
@@ -86,10 +71,10 @@ int Lan::AddHost(const std::string& address, const std::string& steps) {
     }
 
     const HostProcess& added = hosts_.back();
-    const bool linked = Run("ip link add " + added.port + " type veth peer name " + link) &&
-                        Run("ip link set " + added.port + " master " + bridge_) &&
-                        Run("ip link set " + added.port + " up") &&
-                        Run("ip link set " + link + " netns " + std::to_string(process.id()));
+    const bool linked = RunCommand("ip link add " + added.port + " type veth peer name " + link) &&
+                        RunCommand("ip link set " + added.port + " master " + bridge_) &&
+                        RunCommand("ip link set " + added.port + " up") &&
+                        RunCommand("ip link set " + link + " netns " + std::to_string(process.id()));
     if (!linked) {
         error_ = "cannot connect host " + address + " to the bridge";
         hosts_.back().process->Kill();
@@ -149,7 +134,7 @@ bool Lan::AwaitReady(int host) {
 }
 
 bool Lan::ListsMember(int host, const std::string& group) {
-    const std::string table = Output("bridge mdb show dev " + bridge_);
+    const std::string table = CommandOutput("bridge mdb show dev " + bridge_);
     const std::string port = "port " + hosts_[host].port + " grp " + group;
     return table.find(port + " ") != std::string::npos || table.find(port + "\n") != std::string::npos;
 }
@@ -159,7 +144,7 @@ bool Lan::LearnedMember(int host, const std::string& group) {
     while (!ListsMember(host, group)) {
         if (std::chrono::steady_clock::now() > deadline) {
             error_ = "the bridge never learned that host " + std::to_string(host) + " joined " + group +
-                     ":\n" + Output("bridge mdb show dev " + bridge_);
+                     ":\n" + CommandOutput("bridge mdb show dev " + bridge_);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
