@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds what the 32-bit Windows tree links and Debian does not package for mingw, from
 # Debian's own source packages, into a cache outside the clone:
-#   $CACHE/ace-VERSION-gccVERSION/      static libACE.a and its headers
-#   $CACHE/win_iconv-VERSION-gccVERSION/ win_iconv.c's static library and iconv.h
-#   $CACHE/lua-VERSION-gccVERSION/      static liblua.a and its headers
-#   $CACHE/gtest-VERSION-gccVERSION/    GoogleTest from /usr/src/googletest
+#   $CACHE/ace-VERSION-fixesN-gccVERSION/  static libACE.a and its headers (patch_ace)
+#   $CACHE/win_iconv-VERSION-gccVERSION/   win_iconv.c's static library (the framework
+#                                          declares its entries itself)
+#   $CACHE/lua-VERSION-gccVERSION/         static liblua.a and its headers
+#   $CACHE/googletest-VERSION-gccVERSION/  GoogleTest from /usr/src/googletest
 # Each is keyed by the source and compiler versions, so a later run reuses it.
-# Usage: windows/build_deps.sh CACHE_DIR      (prints the prefix file to pass to CMake)
+# Usage: windows/build_deps.sh CACHE_DIR [all]   (prints the prefix file to pass to CMake)
+#        windows/build_deps.sh CACHE_DIR ace|win_iconv|lua|googletest   (prints its prefix)
 set -euo pipefail
 shopt -s inherit_errexit
 CACHE="$1"
