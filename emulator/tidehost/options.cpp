@@ -14,17 +14,34 @@ namespace tide::tidehost {
 
 namespace {
 
-// Where the modules are when nothing names them: beside an installed tidehost (its
-// library folder, found from its own location), else where the build put them.
-std::string DefaultPluginDirectory() {
-    const char* fromEnvironment = std::getenv("TIDE_PLUGIN_DIR");
-    if (fromEnvironment && *fromEnvironment) return fromEnvironment;
+// `folder` joined with a relative path, each leading "../" taking one folder off, so that
+// what is shown names the folder plainly.
+std::string Joined(std::string folder, std::string relative) {
+    while (relative.rfind("../", 0) == 0) {
+        const size_t separator = folder.find_last_of("\\/");
+        if (separator == std::string::npos) break;
+        folder.erase(separator);
+        relative.erase(0, 3);
+    }
+    return folder + "/" + relative;
+}
+
+// Where the modules are when neither an option nor the environment names them: the
+// library folder beside an installed tidehost (found from its own location), else where
+// the build put them.
+std::string BuiltInPluginDirectory() {
     const std::string folder = ProgramFolder();
     if (!folder.empty()) {
-        const std::string installed = folder + "/" + TIDE_INSTALLED_PLUGINS;
+        const std::string installed = Joined(folder, TIDE_INSTALLED_PLUGINS);
         if (std::ifstream(emulator::ModuleFile(installed, "Tidelisten"))) return installed;
     }
     return TIDE_PLUGIN_DIR;
+}
+
+std::string DefaultPluginDirectory() {
+    const char* fromEnvironment = std::getenv("TIDE_PLUGIN_DIR");
+    if (fromEnvironment && *fromEnvironment) return fromEnvironment;
+    return BuiltInPluginDirectory();
 }
 
 }  // namespace
@@ -90,9 +107,9 @@ std::string UsageText() {
                "ARGS in `arg` (arg[0] is the script) and as `...`.\n"
                "\n"
                "  --plugins DIR         the folder holding the Tidelisten and Tidespeak modules\n"
-               "                        (default: $TIDE_PLUGIN_DIR, else the installed ones,\n"
-               "                        else ") +
-           TIDE_PLUGIN_DIR +
+               "                        (default: $TIDE_PLUGIN_DIR, else\n"
+               "                        ") +
+           BuiltInPluginDirectory() +
            ")\n"
            "  --no-address-table    offer the plug-ins no address table, as the original host\n"
            "                        does: scripts get addresses as they are (32-bit systems)\n"
