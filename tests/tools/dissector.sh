@@ -1,10 +1,13 @@
 #!/bin/sh
-# The capture dissector read by tshark: a capture of loopback while speak.lua sends a text
-# and a file of three fragments to port 7001 (Wireshark's RX/AFS port), and a raw sender
-# sends datagrams a receiver drops. Every field must come out as sent, each malformed
-# datagram with the expert info that names its fault, and nothing malformed may be taken
-# for ours unless a port is forced. Run by tide_in_private_network (as root: capturing
-# needs it) with the tidehost binary as $1 and the source folder as $2.
+# The capture dissector read by tshark. First a capture made here of other protocols' UDP
+# traffic, malformed packets and datagrams of our size that are not ours included: loading
+# the dissector must change nothing about it. Then a capture of loopback while speak.lua
+# sends a text and a file of three fragments to port 7001 (Wireshark's RX/AFS port), and a
+# raw sender sends datagrams a receiver drops and malformed texts a receiver hands over.
+# Every field must come out as sent, each malformed datagram with the expert info that
+# names its fault, every text as listen.lua got it from a receiver, and nothing malformed
+# may be taken for ours unless a port is forced. Run by tide_in_private_network (as root:
+# capturing needs it) with the tidehost binary as $1 and the source folder as $2.
 TIDEHOST="$1"
 SOURCE="$2"
 DISSECTOR="$SOURCE/tools/wireshark/tide.lua"
@@ -14,6 +17,13 @@ GROUP=239.255.65.1
 # A home of its own: no preferences or personal plugins of whoever runs the test.
 tshark_read() {
     HOME="$WORK" tshark -r "$WORK/capture.pcapng" -X lua_script:"$DISSECTOR" "$@" 2>"$WORK/tshark.err"
+}
+# The same for another capture, with or without the dissector: CAPTURE OUTPUT WITH|WITHOUT ARGS...
+tshark_on() {
+    capture="$1" output="$2" load=""
+    [ "$3" = with ] && load="-X lua_script:$DISSECTOR"
+    shift 3
+    HOME="$WORK" tshark -r "$capture" $load "$@" >"$output" 2>>"$WORK/tshark.err"
 }
 # One line per datagram: the header fields, the text and the expert messages.
 fields() {
@@ -25,8 +35,26 @@ expect() { # NAME EXPECTED-FILE: the output in $WORK/out is the expected one
     diff "$2" "$WORK/out" >"$WORK/diff" || fail "$1: $(cat "$WORK/diff") $(cat "$WORK/tshark.err")"
 }
 
+# Other protocols as they were: the whole tree of every frame, and the protocols, columns
+# and expert messages, the same with the dissector as without it.
+python3 "$SOURCE/tests/tools/other_traffic.py" "$WORK/other.pcap" || fail "other_traffic.py"
+for view in "-V" "-T fields -e frame.protocols -e _ws.col.Protocol -e _ws.col.Info -e _ws.expert.message"; do
+    tshark_on "$WORK/other.pcap" "$WORK/without" without $view
+    tshark_on "$WORK/other.pcap" "$WORK/with" with $view
+    [ -s "$WORK/without" ] || fail "tshark $view read nothing: $(cat "$WORK/tshark.err")"
+    diff "$WORK/without" "$WORK/with" >"$WORK/diff" || fail "other protocols with the dissector ($view): $(cat "$WORK/diff")"
+done
+grep -q "Lua Error" "$WORK/tshark.err" && fail "Lua errors: $(cat "$WORK/tshark.err")"
+
+# The malformed texts, also as a receiver hands them over.
+"$TIDEHOST" "$SOURCE/examples/listen.lua" --group $GROUP --port 46503 --messages 5 --seconds 30 \
+    >"$WORK/listen.out" 2>&1 &
+LISTENER=$!
+BACKGROUND=$LISTENER
+wait_for "$WORK/listen.out" "listening on"
+
 dumpcap -i lo -f udp -w "$WORK/capture.pcapng" -q 2>"$WORK/dumpcap.err" &
-BACKGROUND=$!
+BACKGROUND="$LISTENER $!"
 wait_for "$WORK/dumpcap.err" "Capturing on"
 
 head -c 50000 /dev/urandom >"$WORK/file.bin"
@@ -50,9 +78,19 @@ python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 46502 <<'EOF' || fail "se
 0 1 30000 20480 9520 2 2 length=100
 0 2 30000 20480 9520 2 2
 EOF
+# data_size short of the text, data_size negative, a surrogate without its other half
+# before a character, the zero unit not received, and a long text of two-byte characters.
+python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 46503 <<EOF || fail "send_datagrams.py to 46503"
+1 1 6 0 3 1 1 text=AB
+1 2 12 0 -4 1 1 text=hello
+1 3 6 0 6 1 1 units=D800,0041
+1 4 12 0 12 1 1 length=36 text=hello
+1 5 202 0 202 1 1 text=$(printf 'ü%.0s' $(seq 100))
+EOF
+wait $LISTENER || fail "listen.lua failed: $(cat "$WORK/listen.out")"
 sleep 0.5
-kill -INT $BACKGROUND
-wait $BACKGROUND
+kill -INT "${BACKGROUND#* }"
+wait "${BACKGROUND#* }"
 BACKGROUND=""
 
 # Found on RX's port by length and header alone, field by field as sent.
@@ -67,7 +105,7 @@ expect "the well-formed datagrams on port 7001" "$WORK/expected"
 tshark_read -Y "udp.dstport == 7001" >"$WORK/out"
 grep -qF "fragment 3 of 3 of message 2" "$WORK/out" || fail "the info column: $(cat "$WORK/out")"
 # What is not ours stays RX's; all of it when told so.
-tshark_read -Y "udp.dstport == 7001 && rx" >"$WORK/out"
+tshark_read -Y "udp.dstport == 7001 && rx && !tide" >"$WORK/out"
 [ "$(wc -l <"$WORK/out")" -eq 1 ] || fail "RX's own on port 7001: $(cat "$WORK/out")"
 tshark_read -o tide.other_ports:FALSE -Y "udp.dstport == 7001 && tide" >"$WORK/out"
 [ -s "$WORK/out" ] && fail "tide.other_ports:FALSE still decodes: $(cat "$WORK/out")"
@@ -101,5 +139,28 @@ cat >"$WORK/expected" <<'EOF'
 46502|0|2|30000|20480|9520|2|2||
 EOF
 expect "Decode As on port 46502" "$WORK/expected"
+
+# The texts a receiver hands over whatever data_size says, each fault named; the one with
+# nothing wrong but a lone surrogate is taken for ours without a forced port.
+fields -o tide.port:46503 -Y "udp.dstport == 46503 && tide.index < 5" >"$WORK/out"
+cat >"$WORK/expected" <<'EOF'
+46503|1|1|6|0|3|1|1|AB|data_size 3, where the text takes 4 bytes before its zero unit: a receiver hands over the text up to its zero unit all the same
+46503|1|2|12|0|-4|1|1|hello|data_size -4 outside 0..20480: a receiver hands the text over all the same;data_size -4, where the text takes 10 bytes before its zero unit: a receiver hands over the text up to its zero unit all the same
+46503|1|3|6|0|6|1|1|�A|
+46503|1|4|12|0|12|1|1|hell|Datagram of 36 bytes, shorter than 28 + data_size 12: a receiver hands the text over all the same;data_size 12, where the text takes 8 bytes and has no zero unit: a receiver hands over the text up to its zero unit all the same
+EOF
+expect "the malformed texts on port 46503" "$WORK/expected"
+sed -n 's/^text #\([0-9]*\) .*data_size -\{0,1\}[0-9]*: /\1|/p' "$WORK/listen.out" >"$WORK/received"
+tshark_read -o tide.port:46503 -Y "udp.dstport == 46503" -T fields -E separator='|' -e tide.index -e tide.text >"$WORK/out"
+expect "the texts as a receiver handed them to listen.lua" "$WORK/received"
+fields -Y "udp.dstport == 46503 && tide" >"$WORK/out"
+grep -c . "$WORK/out" | grep -qx 2 && grep -q "^46503|1|3|" "$WORK/out" ||
+    fail "the heuristic on the malformed texts: $(cat "$WORK/out")"
+tshark_read -o tide.port:46503 -Y "tide.data_size_disagrees" >"$WORK/out"
+[ "$(wc -l <"$WORK/out")" -eq 3 ] || fail "tide.data_size_disagrees does not filter the three: $(cat "$WORK/out")"
+# The Info column cut at a character, never inside one.
+tshark_read -Y "udp.dstport == 46503 && tide.index == 5" -T fields -e _ws.col.Info >"$WORK/out"
+printf 'fragment 1 of 1 of message 5, text: "%s..."\n' "$(printf 'ü%.0s' $(seq 57))" >"$WORK/expected"
+expect "the Info column of a long text" "$WORK/expected"
 
 finish

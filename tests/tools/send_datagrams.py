@@ -5,9 +5,10 @@ datagrams, fragments left out. Run only inside a private network namespace.
     python3 send_datagrams.py GROUP PORT < LINES
 
 Each line: the seven header fields (data_type index data_tsize data_offset data_size
-tcount tindex), then optionally `length=N` (bytes sent, default 20512) and `text=WORDS`
-(the rest of the line, written as UTF-16LE with a zero unit). Binary payloads are a
-byte pattern of the message's number and place. Blank lines and lines from # are skipped.
+tcount tindex), then optionally `length=N` (bytes sent, default 20512), `units=HEX,HEX...`
+(16-bit units as they are, valid or not, then a zero unit) or `text=WORDS` (the rest of
+the line, written as UTF-16LE with a zero unit). Binary payloads are a byte pattern of
+the message's number and place. Blank lines and lines from # are skipped.
 """
 import socket
 import struct
@@ -26,6 +27,9 @@ def datagram(line):
     for k, word in enumerate(words[7:], start=7):
         if word.startswith("length="):
             length = int(word[len("length="):])
+        elif word.startswith("units="):
+            units = [int(unit, 16) for unit in word[len("units="):].split(",")] + [0]
+            payload = struct.pack("<%dH" % len(units), *units).ljust(DATAGRAM_BYTES - HEADER_BYTES, b"\0")
         elif word.startswith("text="):
             text = " ".join([word[len("text="):]] + words[k + 1:])
             payload = (text.encode("utf-16-le") + b"\0\0").ljust(DATAGRAM_BYTES - HEADER_BYTES, b"\0")
