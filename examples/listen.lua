@@ -7,26 +7,28 @@ Joins the group (default 239.255.0.1:7001), prints every text datagram with its
 header fields, and writes every complete binary message to PREFIX-1.bin,
 PREFIX-2.bin, ... (default PREFIX: message). Runs until interrupted (Ctrl-C), for S
 seconds, or until N deliveries (text datagrams and binary messages) have come.
-  --group ADDRESS  multicast group to join
-  --port PORT      UDP port
+  --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
+  --port PORT      UDP port, 1 to 65535
   --seconds S      stop after S seconds
   --messages N     stop after N deliveries
   --out PREFIX     where binary messages go
-  --help           this text]]
+  --help           this text
+Exits 2 for a malformed command line, 1 when it cannot join or a binary message could
+not be written out (it goes on listening, and says so for each).]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
 local group, port_number, out = "239.255.0.1", 7001, "message"
 local seconds, limit
 options.parse("listen.lua", usage, {
-  ["--group"] = {options.text, function(v) group = v end},
+  ["--group"] = {options.group, function(v) group = v end},
   ["--port"] = {options.port, function(v) port_number = v end},
-  ["--seconds"] = {options.number, function(v) seconds = v end},
-  ["--messages"] = {options.integer, function(v) limit = v end},
+  ["--seconds"] = {options.seconds, function(v) seconds = v end},
+  ["--messages"] = {options.count, function(v) limit = v end},
   ["--out"] = {options.text, function(v) out = v end},
 })
 
-local counts = {texts = 0, binaries = 0}
+local counts = {texts = 0, binaries = 0, unwritten = 0}
 local function delivered()
   if limit and counts.texts + counts.binaries >= limit then host.stop() end
 end
@@ -47,12 +49,18 @@ function receiver:onBinary(address, length)
   local name = string.format("%s-%d.bin", out, counts.binaries)
   -- The bytes are the listener's until the next datagram: write them out now.
   local file, err = io.open(name, "wb")
+  local written = file ~= nil
   if file then
-    file:write(host.peek(address, length))
-    file:close()
-    print(string.format("binary message of %d bytes -> %s", length, name))
+    -- A full disk may show only when the file is closed.
+    local wrote, write_err = file:write(host.peek(address, length))
+    local closed, close_err = file:close()
+    written, err = wrote and closed, write_err or close_err
+  end
+  if written then
+    print(string.format("binary message of %s -> %s", options.counted(length, "byte"), name))
   else
-    io.stderr:write("listen.lua: ", err, "\n")
+    counts.unwritten = counts.unwritten + 1
+    io.stderr:write("listen.lua: cannot write a binary message of ", options.counted(length, "byte"), ": ", err, "\n")
   end
   delivered()
 end
@@ -71,4 +79,9 @@ print(string.format("listening on %s:%d%s", group, port_number, seconds and stri
 local ended = host.run(seconds)
 listener:Stop()
 listener:Close()
-print(string.format("%s: %d text datagram(s), %d binary message(s)", ended, counts.texts, counts.binaries))
+print(string.format("%s: %s, %s", ended, options.counted(counts.texts, "text datagram"),
+                    options.counted(counts.binaries, "binary message")))
+if counts.unwritten > 0 then
+  io.stderr:write("listen.lua: ", options.counted(counts.unwritten, "binary message"), " not written out\n")
+  os.exit(1)
+end

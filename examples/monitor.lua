@@ -7,10 +7,11 @@ Joins the group (default 239.255.0.1:7001) and once a second prints, per sender
 (remote_host), its text datagrams and payload bytes per second, its text messages
 complete and incomplete (fragments missing), the repeated datagrams seen, and the
 message numbers that never arrived (gaps in index, counted from the first number
-seen); then one line for binary messages. A summary follows at the end. Runs until
-interrupted (Ctrl-C) or for S seconds.
-  --group ADDRESS  multicast group to join
-  --port PORT      UDP port
+seen); then one line for binary messages. A sender quiet for more than 3 seconds
+drops out of these lines until it sends again. A summary of every sender follows at
+the end. Runs until interrupted (Ctrl-C) or for S seconds.
+  --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
+  --port PORT      UDP port, 1 to 65535
   --seconds S      stop after S seconds
   --help           this text
 
@@ -26,9 +27,9 @@ package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
 local group, port_number, seconds = "239.255.0.1", 7001, nil
 options.parse("monitor.lua", usage, {
-  ["--group"] = {options.text, function(v) group = v end},
+  ["--group"] = {options.group, function(v) group = v end},
   ["--port"] = {options.port, function(v) port_number = v end},
-  ["--seconds"] = {options.number, function(v) seconds = v end},
+  ["--seconds"] = {options.seconds, function(v) seconds = v end},
 })
 
 -- Message numbers wrap modulo 2^32; a sender's numbers are laid out on an unbounded line
@@ -37,15 +38,18 @@ local kWrap, kHalf = 1 << 32, 1 << 31
 local function as_index(n) n = n % kWrap return n >= kHalf and n - kWrap or n end
 -- Messages kept for their fragments and repeats, behind the newest number.
 local kKeptMessages = 1024
+-- Seconds without a datagram after which a sender leaves the per-second lines.
+local kQuietSeconds = 3
 
 local senders, order = {}, {}
-local binary = {messages = 0, bytes = 0, tick_messages = 0, tick_bytes = 0}
+-- Binary messages count as the datagrams of one sender for the per-second lines.
+local binary = {messages = 0, bytes = 0, tick_datagrams = 0, tick_bytes = 0}
 
 local function sender_of(host_text)
   local s = senders[host_text]
   if not s then
     s = {name = host_text, datagrams = 0, bytes = 0, tick_datagrams = 0, tick_bytes = 0, complete = 0,
-         incomplete = 0, incomplete_numbers = {}, repeats = 0, missing = {}, missing_count = 0, messages = {}, open = {}, kept = {},
+         incomplete = {}, repeats = 0, missing = {}, missing_count = 0, messages = {}, open = {}, kept = {},
          kept_first = 1, kept_last = 1}
     senders[host_text] = s
     order[#order + 1] = s
@@ -66,11 +70,19 @@ local function arrived_late(s, n)
   end
 end
 
--- A message left with fragments missing counts as incomplete once a later one has come.
+-- A message left with fragments missing counts as incomplete once a later one has come,
+-- until its last fragment comes after all.
 local function close_message(s, message)
-  if message.seen < message.tcount then
-    s.incomplete = s.incomplete + 1
-    s.incomplete_numbers[#s.incomplete_numbers + 1] = message.index
+  if message.seen < message.tcount then s.incomplete[#s.incomplete + 1] = message end
+end
+
+local function completed(s, message)
+  s.complete = s.complete + 1
+  for k, closed in ipairs(s.incomplete) do
+    if closed == message then
+      table.remove(s.incomplete, k)
+      return
+    end
   end
 end
 
@@ -129,12 +141,12 @@ function monitor:onText(list)
   else
     message.fragments[list.tindex] = true
     message.seen = message.seen + 1
-    if message.seen == message.tcount then s.complete = s.complete + 1 end
+    if message.seen == message.tcount then completed(s, message) end
   end
 end
 
 function monitor:onBinary(address, length)
-  binary.messages, binary.tick_messages = binary.messages + 1, binary.tick_messages + 1
+  binary.messages, binary.tick_datagrams = binary.messages + 1, binary.tick_datagrams + 1
   binary.bytes, binary.tick_bytes = binary.bytes + length, binary.tick_bytes + length
 end
 
@@ -151,34 +163,50 @@ local function missing_text(s)
 end
 
 local function incomplete_text(s)
-  local shown = table.move(s.incomplete_numbers, 1, math.min(8, s.incomplete), 1, {})
-  for k, n in ipairs(shown) do shown[k] = tostring(n) end
-  if s.incomplete > 8 then shown[#shown + 1] = "..." end
+  local shown = {}
+  for k = 1, math.min(8, #s.incomplete) do shown[k] = tostring(s.incomplete[k].index) end
+  if #s.incomplete > 8 then shown[#shown + 1] = "..." end
   return table.concat(shown, ", ")
 end
 
-local function counted(count, numbers)
+local function listed(count, numbers)
   return count > 0 and string.format("%d (%s)", count, numbers) or "0"
 end
 
 local function counts_text(s)
   return string.format("texts complete %d, incomplete %s, repeats %d; missing %s", s.complete,
-                       counted(s.incomplete, incomplete_text(s)), s.repeats, counted(s.missing_count, missing_text(s)))
+                       listed(#s.incomplete, incomplete_text(s)), s.repeats, listed(s.missing_count, missing_text(s)))
 end
 
 local started = host.now()
+-- Whether a sender (or the binary messages) heard from at the report of second `second`
+-- still has its line: it had datagrams within the last kQuietSeconds reports.
+local function still_heard(counts, second)
+  if counts.tick_datagrams > 0 then counts.heard = second end
+  return counts.heard ~= nil and second - counts.heard <= kQuietSeconds
+end
+
 local function report(elapsed)
-  local stamp = string.format("[%4d s]", math.floor(elapsed + 0.5))
-  if #order == 0 and binary.messages == 0 then print(stamp .. " nothing yet") end
+  local second = math.floor(elapsed + 0.5)
+  local stamp = string.format("[%4d s]", second)
+  local lines = 0
   for _, s in ipairs(order) do
-    print(string.format("%s %s: %d datagrams/s, %d B/s; %s", stamp, s.name, s.tick_datagrams,
-                        s.tick_bytes, counts_text(s)))
+    if still_heard(s, second) then
+      print(string.format("%s %s: %s/s, %d B/s; %s", stamp, s.name, options.counted(s.tick_datagrams, "datagram"),
+                          s.tick_bytes, counts_text(s)))
+      lines = lines + 1
+    end
     s.tick_datagrams, s.tick_bytes = 0, 0
   end
-  if binary.messages > 0 then
-    print(string.format("%s binary, any sender: %d messages/s, %d B/s; complete %d", stamp, binary.tick_messages,
-                        binary.tick_bytes, binary.messages))
-    binary.tick_messages, binary.tick_bytes = 0, 0
+  if still_heard(binary, second) then
+    print(string.format("%s binary, any sender: %s/s, %d B/s; complete %d", stamp,
+                        options.counted(binary.tick_datagrams, "message"), binary.tick_bytes, binary.messages))
+    lines = lines + 1
+  end
+  binary.tick_datagrams, binary.tick_bytes = 0, 0
+  if lines == 0 then
+    print(stamp .. (#order == 0 and binary.messages == 0 and " nothing yet" or
+                    string.format(" quiet: nothing for more than %d s", kQuietSeconds)))
   end
 end
 
@@ -210,14 +238,16 @@ print(string.format("summary after %.1f s (%s):", host.now() - started, ended))
 local missing = 0
 for _, s in ipairs(order) do
   for _, message in pairs(s.open) do close_message(s, message) end
-  print(string.format("  %s: %d text datagrams, %d payload bytes; %s", s.name, s.datagrams, s.bytes, counts_text(s)))
+  print(string.format("  %s: %s, %s; %s", s.name, options.counted(s.datagrams, "text datagram"),
+                      options.counted(s.bytes, "payload byte"), counts_text(s)))
   missing = missing + s.missing_count
 end
-print(string.format("  binary, any sender: complete %d, %d bytes", binary.messages, binary.bytes))
+print(string.format("  binary, any sender: complete %d, %s", binary.messages, options.counted(binary.bytes, "byte")))
 if #order == 0 and binary.messages == 0 then print("  nothing arrived") end
 -- A binary message shows no number: the numbers missing are its messages too.
 if missing > 0 then
-  print(string.format("  %d numbers missing: up to %d of them binary messages that came, at least %d lost or binary" ..
-                      " messages left incomplete", missing, math.min(missing, binary.messages),
-                      math.max(0, missing - binary.messages)))
+  local came, lost = math.min(missing, binary.messages), math.max(0, missing - binary.messages)
+  print(string.format("  %s missing: up to %d of them %s that came, at least %d lost or %s left incomplete",
+                      options.counted(missing, "number"), came, came == 1 and "a binary message" or "binary messages",
+                      lost, lost == 1 and "a binary message" or "binary messages"))
 end

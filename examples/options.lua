@@ -1,6 +1,6 @@
 -- Command-line reading shared by the example scripts: each names its options, what
 -- converts the value after each, and where the value goes; a malformed value or an
--- unknown word shows the script's usage and ends the run with status 2.
+-- unknown word ends the run with one line that says what is wrong, and status 2.
 --   package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 --   local options = require("options")
 --   local cli = options.parse("name.lua", usage, {
@@ -8,34 +8,82 @@
 --   })
 local options = {}
 
--- Converters: each answers the converted value, or nil for a malformed one.
-function options.number(text) return tonumber(text) end
-function options.integer(text) return math.tointeger(tonumber(text)) end
+-- Converters: each answers the converted value, or nil and what it takes instead.
+function options.number(text)
+  local n = tonumber(text)
+  if not n or n ~= n then return nil, "takes a number" end
+  return n
+end
+-- A duration or a wait: a number of seconds, 0 or more.
+function options.seconds(text)
+  local n = tonumber(text)
+  if not n or n ~= n or n < 0 then return nil, "takes a number of seconds, 0 or more" end
+  return n
+end
+function options.integer(text)
+  local n = math.tointeger(tonumber(text))
+  if not n then return nil, "takes a whole number" end
+  return n
+end
+-- How many times a datagram goes out: 0 or more.
+function options.repeats(text)
+  local n = math.tointeger(tonumber(text))
+  if not n or n < 0 then return nil, "takes a count of 0 or more" end
+  return n
+end
+-- How many of something before stopping: 1 or more.
+function options.count(text)
+  local n = math.tointeger(tonumber(text))
+  if not n or n < 1 then return nil, "takes a count of 1 or more" end
+  return n
+end
 function options.port(text)
-  local n = options.integer(text)
-  return n and n >= 0 and n <= 65535 and n or nil
+  local n = math.tointeger(tonumber(text))
+  if not n or n < 1 or n > 65535 then return nil, "takes a UDP port from 1 to 65535" end
+  return n
+end
+-- An IPv4 multicast group in dotted form, 224.0.0.0 to 239.255.255.255: the plug-ins
+-- send to and join whatever they are given without a word, so a typing error would go
+-- unnoticed.
+function options.group(text)
+  local parts = {text:match("^(%d+)%.(%d+)%.(%d+)%.(%d+)$")}
+  local valid = #parts == 4
+  for k, part in ipairs(parts) do
+    local n = tonumber(part)
+    valid = valid and n <= 255 and (#part == 1 or part:sub(1, 1) ~= "0") and (k > 1 or n >= 224 and n <= 239)
+  end
+  if not valid then return nil, "takes a multicast group in dotted form, 224.0.0.0 to 239.255.255.255" end
+  return text
 end
 function options.text(text) return text end
 -- "GROUP:PORT" as {group = GROUP, port = PORT}.
 function options.place(text)
-  local group, number = text:match("^([^:]+):(%d+)$")
-  local checked = options.port(number or "")
-  return checked and {group = group, port = checked} or nil
+  local group, number = text:match("^(.*):([^:]*)$")
+  local message = "takes GROUP:PORT, a multicast group in dotted form and a UDP port from 1 to 65535"
+  if not group or not options.group(group) or not options.port(number) then return nil, message end
+  return {group = group, port = options.port(number)}
+end
+
+-- "1 datagram", "2 datagrams": a count and the word for what is counted.
+function options.counted(n, singular, plural)
+  return string.format("%d %s", n, n == 1 and singular or (plural or singular .. "s"))
 end
 
 -- A reader of `arg` for the script `name`: `reader.i` is the word being looked at.
-function options.reader(name, usage)
+function options.reader(name)
   local reader = {i = 1}
   function reader.fail(message)
-    io.stderr:write(name, ": ", message, "\n\n", usage, "\n")
+    io.stderr:write(name, ": ", message, " (", name, " --help shows how to call it)\n")
     os.exit(2)
   end
   -- The value after the option at arg[reader.i], converted; reader.i moves onto it.
   function reader.value(convert)
     local option = arg[reader.i]
     reader.i = reader.i + 1
-    local converted = arg[reader.i] and convert(arg[reader.i])
-    if converted == nil then reader.fail(option .. " needs a value, got " .. tostring(arg[reader.i])) end
+    local word = arg[reader.i]
+    if word == nil then reader.fail(option .. " needs a value") end
+    local converted, takes = convert(word)
+    if converted == nil then reader.fail(string.format("%s %s, not %q", option, takes, word)) end
     return converted
   end
   return reader
@@ -47,7 +95,7 @@ end
 -- to `other(word, reader)` when there is one, which answers true to end the walk there;
 -- without it the word fails as an unknown argument.
 function options.parse(name, usage, takes, other)
-  local reader = options.reader(name, usage)
+  local reader = options.reader(name)
   while reader.i <= #arg do
     local word = arg[reader.i]
     local option = takes[word]

@@ -7,7 +7,8 @@ usage: tidehost relay.lua --from GROUP:PORT --to GROUP:PORT [--repeat N] [--seco
 Forwards every complete binary message received on --from to --to with SendBuffer.
 Text datagrams are not forwarded. Runs until interrupted (Ctrl-C), for S seconds, or
 until N messages have been forwarded.
-  --from GROUP:PORT  where to listen, e.g. 239.255.0.1:7001
+  --from GROUP:PORT  where to listen, e.g. 239.255.0.1:7001 (a multicast group in
+                     dotted form, 224.0.0.0 to 239.255.255.255, and a port, 1 to 65535)
   --to GROUP:PORT    where to send, e.g. 239.255.0.2:7002
   --repeat N         send every datagram N times (default 1)
   --seconds S        stop after S seconds
@@ -21,9 +22,9 @@ local repeats = 1
 local cli = options.parse("relay.lua", usage, {
   ["--from"] = {options.place, function(v) from = v end},
   ["--to"] = {options.place, function(v) to = v end},
-  ["--repeat"] = {options.integer, function(v) repeats = v end},
-  ["--seconds"] = {options.number, function(v) seconds = v end},
-  ["--messages"] = {options.integer, function(v) limit = v end},
+  ["--repeat"] = {options.repeats, function(v) repeats = v end},
+  ["--seconds"] = {options.seconds, function(v) seconds = v end},
+  ["--messages"] = {options.count, function(v) limit = v end},
 })
 if not from or not to then cli.fail("both --from and --to are needed") end
 
@@ -36,7 +37,7 @@ function relay:onBinary(address, length)
   -- The address is the listener's buffer, known to the host: the speaker sends from it.
   speaker:SendBuffer(address, length, repeats)
   forwarded = forwarded + 1
-  print(string.format("forwarded a binary message of %d bytes to %s:%d", length, to.group, to.port))
+  print(string.format("forwarded a binary message of %s to %s:%d", options.counted(length, "byte"), to.group, to.port))
   if limit and forwarded >= limit then host.stop() end
 end
 
@@ -53,4 +54,4 @@ print(string.format("relaying %s:%d -> %s:%d%s", from.group, from.port, to.group
 local ended = host.run(seconds)
 listener:Stop()
 listener:Close()
-print(string.format("%s: %d message(s) forwarded", ended, forwarded))
+print(string.format("%s: %s forwarded", ended, options.counted(forwarded, "message")))

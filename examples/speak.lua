@@ -1,16 +1,24 @@
 -- Sends texts and files to a multicast group with a Tidespeak object.
 local usage = [[
-usage: tidehost speak.lua [--group ADDRESS] [--port PORT] [--repeat N] [--file PATH | TEXT]...
+usage: tidehost speak.lua [--group ADDRESS] [--port PORT] [--repeat N]
+                          [TEXT | --text TEXT | --text - | --text-file PATH | --file PATH]...
 
 Sends every TEXT as a text message and every --file PATH as a binary message (the
 file's bytes), in the order given, to the group (default 239.255.0.1:7001).
-  --group ADDRESS  multicast group to send to
-  --port PORT      UDP port
-  --repeat N       send every datagram N times in a row (default 1): the only
-                   redundancy there is, since nothing is acknowledged or resent
-  --file PATH      send the bytes of the file at PATH
-  --help           this text
-Exits 1 when a file cannot be read.]]
+  --group ADDRESS   multicast group to send to, 224.0.0.0 to 239.255.255.255
+  --port PORT       UDP port, 1 to 65535
+  --repeat N        send every datagram N times in a row (default 1): the only
+                    redundancy there is, since nothing is acknowledged or resent
+  --text TEXT       send TEXT as a text message, even one that starts with --;
+                    --text - sends what standard input holds, to its end
+  --text-file PATH  send what the file at PATH holds as a text message, as it is
+                    (UTF-8), for texts longer than a command line takes
+  --file PATH       send the bytes of the file at PATH as a binary message
+  --                every word after it is a TEXT
+  --help            this text
+The plug-in sends wherever it is told without a word, so speak.lua checks the group
+and port itself. Exits 2 for a malformed command line, 1 when a file or standard
+input cannot be read.]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
@@ -25,19 +33,17 @@ local function text_word(word, reader)
   messages[#messages + 1] = {text = word}
 end
 local cli = options.parse("speak.lua", usage, {
-  ["--group"] = {options.text, function(v) group = v end},
+  ["--group"] = {options.group, function(v) group = v end},
   ["--port"] = {options.port, function(v) port_number = v end},
-  ["--repeat"] = {options.integer, function(v) repeats = v end},
+  ["--repeat"] = {options.repeats, function(v) repeats = v end},
+  ["--text"] = {options.text, function(v) messages[#messages + 1] = v == "-" and {stdin = true} or {text = v} end},
+  ["--text-file"] = {options.text, function(v) messages[#messages + 1] = {text_file = v} end},
   ["--file"] = {options.text, function(v) messages[#messages + 1] = {file = v} end},
 }, text_word)
 if #messages == 0 then cli.fail("nothing to send") end
-if repeats < 0 then cli.fail("--repeat needs a count of 0 or more") end
 
 local function datagrams(bytes) return math.max(1, (bytes + 20479) // 20480) end
 
-local speaker = xtra.new("Tidespeak")
-speaker:Open(port_number, group)
-local failed = false
 -- 16-bit units of the text on the wire; UTF-8 is what the sender takes by default.
 local function units(t)
   if not utf8.len(t) then return #t end
@@ -46,12 +52,25 @@ local function units(t)
   return count
 end
 
+-- The text of a --text-file or --text -, read whole; nil and the reason when it cannot be.
+local function read_text(message)
+  if message.stdin then
+    return io.stdin:read("a"), "cannot read standard input"
+  end
+  local file, err = io.open(message.text_file, "rb")
+  local text = file and file:read("a")
+  if file then file:close() end
+  return text, "cannot read " .. (err or message.text_file)
+end
+
+local speaker = xtra.new("Tidespeak")
+speaker:Open(port_number, group)
+local failed = false
+local where = string.format("%s:%d", group, port_number)
+local each = options.counted(repeats, "time")
+
 for n, message in ipairs(messages) do
-  if message.text then
-    speaker:SendText(message.text, repeats)
-    print(string.format("sent text %d to %s:%d: %d bytes in %d datagram(s), each %d time(s)", n, group,
-                        port_number, #message.text, datagrams((units(message.text) + 1) * 2), repeats))
-  else
+  if message.file then
     local file = io.open(message.file, "rb")
     local size = file and file:seek("end")
     if file then file:close() end
@@ -59,8 +78,20 @@ for n, message in ipairs(messages) do
       io.stderr:write("speak.lua: cannot read ", message.file, "\n")
       failed = true
     else
-      print(string.format("sent file %s to %s:%d: %d bytes in %d datagram(s), each %d time(s)", message.file, group,
-                          port_number, size or 0, datagrams(size or 0), repeats))
+      print(string.format("sent file %s to %s: %s in %s, each %s", message.file, where,
+                          options.counted(size or 0, "byte"), options.counted(datagrams(size or 0), "datagram"), each))
+    end
+  else
+    local text, err = message.text, nil
+    if not text then text, err = read_text(message) end
+    if not text then
+      io.stderr:write("speak.lua: ", err, "\n")
+      failed = true
+    else
+      local from = message.text and "" or string.format(" (%s)", message.stdin and "standard input" or message.text_file)
+      speaker:SendText(text, repeats)
+      print(string.format("sent text %d%s to %s: %s in %s, each %s", n, from, where, options.counted(#text, "byte"),
+                          options.counted(datagrams((units(text) + 1) * 2), "datagram"), each))
     end
   end
 end

@@ -2,8 +2,10 @@
 # The examples across processes: speak.lua sends a text and a file to a group on which
 # listen.lua listens; the text is printed with its header fields and the file written
 # out intact. Then the same through relay.lua, which forwards binary messages from one
-# group to another. Run by tide_in_private_network with the tidehost binary as $1 and
-# the examples folder as $2.
+# group to another; then texts too long for a command line, from a file and from
+# standard input; then what the examples refuse to be given, and a listener that cannot
+# write out what it got. Run by tide_in_private_network with the tidehost binary as $1
+# and the examples folder as $2.
 TIDEHOST="$1"
 EXAMPLES="$2"
 . "$(dirname "$0")/../support/checks.sh"
@@ -24,7 +26,7 @@ grep -qE '^text #1 \[1/1\] from 127\.0\.0\.1:[0-9]+, data_tsize 40, data_offset 
 grep -qF "binary message of 200003 bytes -> $WORK/received-1.bin" "$WORK/listen.out" ||
     fail "the file's message: $(cat "$WORK/listen.out")"
 cmp -s "$WORK/file.bin" "$WORK/received-1.bin" || fail "the file arrived changed"
-grep -qF "stopped: 1 text datagram(s), 1 binary message(s)" "$WORK/listen.out" ||
+grep -qF "stopped: 1 text datagram, 1 binary message" "$WORK/listen.out" ||
     fail "listen.lua's summary: $(cat "$WORK/listen.out")"
 [ -s "$WORK/listen.err" ] && fail "listen.lua reported: $(cat "$WORK/listen.err")"
 
@@ -52,4 +54,86 @@ for example in speak listen relay demo; do
 done
 "$TIDEHOST" "$EXAMPLES/speak.lua" --file "$WORK/missing.bin" >/dev/null 2>&1
 [ $? -eq 1 ] || fail "speak.lua with a missing file does not fail"
+
+# A text of 180000 bytes from a file (more than one command-line word may hold), one from
+# standard input, and one that starts like an option: each arrives as it was, the long
+# one in the fragments listen.lua prints, in order.
+awk 'BEGIN { for (k = 0; k < 15000; k++) printf "%09d ü", k }' >"$WORK/long.txt"
+"$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.4 --port 46404 --messages 19 --seconds 30 \
+    >"$WORK/listen3.out" 2>"$WORK/listen3.err" &
+BACKGROUND=$!
+wait_for "$WORK/listen3.out" "listening on" 20 "$WORK/listen3.err"
+printf 'from standard input' | "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.4 --port 46404 \
+    --text-file "$WORK/long.txt" --text - --text --repeat >"$WORK/speak3.out" 2>&1 ||
+    fail "speak.lua with texts from a file and standard input: $(cat "$WORK/speak3.out")"
+wait $BACKGROUND || fail "listen.lua for the long text failed: $(cat "$WORK/listen3.err")"
+BACKGROUND=""
+grep -qF "sent text 1 ($WORK/long.txt) to 239.255.64.4:46404: 180000 bytes in 17 datagrams, each 1 time" \
+    "$WORK/speak3.out" || fail "speak.lua on the long text: $(cat "$WORK/speak3.out")"
+grep -qF "sent text 2 (standard input) to 239.255.64.4:46404: 19 bytes in 1 datagram, each 1 time" \
+    "$WORK/speak3.out" || fail "speak.lua on standard input: $(cat "$WORK/speak3.out")"
+sed -n 's/^text #1 \[[0-9]*\/17\] from [^:]*:[0-9]*, [^:]*: //p' "$WORK/listen3.out" | tr -d '\n' >"$WORK/long.received"
+cmp -s "$WORK/long.txt" "$WORK/long.received" || fail "the long text arrived changed: $(cut -c 1-150 "$WORK/listen3.out")"
+grep -qE '^text #2 \[1/1\] .*: from standard input$' "$WORK/listen3.out" ||
+    fail "the text from standard input: $(cut -c 1-150 "$WORK/listen3.out")"
+grep -qE '^text #3 \[1/1\] .*: --repeat$' "$WORK/listen3.out" || fail "--text --repeat: $(cut -c 1-150 "$WORK/listen3.out")"
+
+# What the examples refuse, each with one line that says why and status 2, before
+# anything is sent or joined: a group that is no multicast group in dotted form, a port
+# outside 1..65535, a negative duration or count.
+refused() { # NAME EXPECTED-LINE EXAMPLE ARGS...: status 2, the one line on stderr, nothing on stdout
+    name="$1" line="$2"
+    shift 2
+    "$TIDEHOST" "$@" >"$WORK/refused.out" 2>"$WORK/refused.err"
+    status=$?
+    [ "$status" -eq 2 ] && [ ! -s "$WORK/refused.out" ] && [ "$(wc -l <"$WORK/refused.err")" -eq 1 ] &&
+        grep -qxF "$line" "$WORK/refused.err" ||
+        fail "$name: status $status, out: $(cat "$WORK/refused.out"), err: $(cat "$WORK/refused.err")"
+}
+help="(speak.lua --help shows how to call it)"
+group="takes a multicast group in dotted form, 224.0.0.0 to 239.255.255.255"
+refused "speak.lua --group bogus" "speak.lua: --group $group, not \"bogus\" $help" \
+    "$EXAMPLES/speak.lua" --group bogus hello
+refused "speak.lua --group 10.0.0.1" "speak.lua: --group $group, not \"10.0.0.1\" $help" \
+    "$EXAMPLES/speak.lua" --group 10.0.0.1 hello
+refused "speak.lua --group 240.0.0.1" "speak.lua: --group $group, not \"240.0.0.1\" $help" \
+    "$EXAMPLES/speak.lua" --group 240.0.0.1 hello
+refused "speak.lua --group 239.255.0.256" "speak.lua: --group $group, not \"239.255.0.256\" $help" \
+    "$EXAMPLES/speak.lua" --group 239.255.0.256 hello
+refused "speak.lua --port 0" "speak.lua: --port takes a UDP port from 1 to 65535, not \"0\" $help" \
+    "$EXAMPLES/speak.lua" --port 0 hello
+refused "speak.lua --port 65536" "speak.lua: --port takes a UDP port from 1 to 65535, not \"65536\" $help" \
+    "$EXAMPLES/speak.lua" --port 65536 hello
+refused "speak.lua --repeat -1" "speak.lua: --repeat takes a count of 0 or more, not \"-1\" $help" \
+    "$EXAMPLES/speak.lua" --repeat -1 hello
+refused "speak.lua --text-file" "speak.lua: --text-file needs a value $help" "$EXAMPLES/speak.lua" --text-file
+refused "listen.lua --seconds -1" \
+    "listen.lua: --seconds takes a number of seconds, 0 or more, not \"-1\" (listen.lua --help shows how to call it)" \
+    "$EXAMPLES/listen.lua" --seconds -1
+refused "listen.lua --messages 0" \
+    "listen.lua: --messages takes a count of 1 or more, not \"0\" (listen.lua --help shows how to call it)" \
+    "$EXAMPLES/listen.lua" --messages 0
+refused "relay.lua --to" "relay.lua: --to takes GROUP:PORT, a multicast group in dotted form and a UDP port from 1 to \
+65535, not \"10.0.0.1:7001\" (relay.lua --help shows how to call it)" \
+    "$EXAMPLES/relay.lua" --from 239.255.0.1:7001 --to 10.0.0.1:7001
+
+# A listener that cannot write a binary message out says so and ends with status 1,
+# having gone on listening: one message to a folder that is not there, one to a full
+# device (the failure shows only when the file is closed).
+ln -s /dev/full "$WORK/full-1.bin"
+for out in "$WORK/no-such-folder/message" "$WORK/full"; do
+    "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.5 --port 46405 --messages 2 --seconds 30 --out "$out" \
+        >"$WORK/listen4.out" 2>"$WORK/listen4.err" &
+    BACKGROUND=$!
+    wait_for "$WORK/listen4.out" "listening on" 20 "$WORK/listen4.err"
+    "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.5 --port 46405 --file "$WORK/file.bin" "after it" \
+        >/dev/null 2>&1 || fail "speak.lua to the listener that cannot write"
+    wait $BACKGROUND
+    status=$?
+    BACKGROUND=""
+    [ "$status" -eq 1 ] && grep -qF "listen.lua: cannot write a binary message of 200003 bytes: " "$WORK/listen4.err" &&
+        grep -qF "listen.lua: 1 binary message not written out" "$WORK/listen4.err" &&
+        grep -qF ": after it" "$WORK/listen4.out" ||
+        fail "listen.lua --out $out: status $status, $(cat "$WORK/listen4.out" "$WORK/listen4.err")"
+done
 finish

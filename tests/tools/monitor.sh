@@ -2,9 +2,11 @@
 # The live monitor against senders that lose things on purpose: a Tidespeak whose numbers
 # skip on the monitored port and whose long text comes twice, then a raw sender that
 # leaves out a fragment of a text and of a binary message, repeats a datagram and skips a
-# number, then one whose numbers wrap. The summary must name every planted gap, drop and
-# repeat exactly. Run by tide_in_private_network with the tidehost binary as $1 and the
-# source folder as $2.
+# number, then one whose numbers wrap, then one whose fragment of a text comes after a
+# later message closed that text as incomplete. The summary must name every planted gap,
+# drop and repeat exactly, and the per-second lines must drop a sender that has been quiet
+# for more than 3 seconds. Run by tide_in_private_network with the tidehost binary as $1
+# and the source folder as $2.
 TIDEHOST="$1"
 SOURCE="$2"
 . "$SOURCE/tests/support/checks.sh"
@@ -12,10 +14,10 @@ GROUP=239.255.66.1
 PORT=46601
 SEND="$SOURCE/tests/tools/send_datagrams.py"
 
-"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port $PORT --seconds 5 >"$WORK/monitor.out" \
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port $PORT --seconds 7 >"$WORK/monitor.out" \
     2>"$WORK/monitor.err" &
 BACKGROUND=$!
-wait_for "$WORK/monitor.out" "monitoring $GROUP:$PORT for 5 s"
+wait_for "$WORK/monitor.out" "monitoring $GROUP:$PORT for 7 s"
 
 head -c 50000 /dev/urandom >"$WORK/file.bin"
 "$TIDEHOST" "$SOURCE/tests/tools/skipping_sender.lua" $GROUP $PORT 46602 "$WORK/file.bin" >"$WORK/sender.out" 2>&1 ||
@@ -35,6 +37,12 @@ python3 "$SEND" $GROUP $PORT <<'LINES' || fail "send_datagrams.py, wrapping"
 1 2147483646 4 0 4 1 1 text=d
 1 -2147483647 4 0 4 1 1 text=e
 LINES
+python3 "$SEND" $GROUP $PORT <<'LINES' || fail "send_datagrams.py, a fragment late"
+1 1 41002 0 20480 3 1 text=x
+1 1 41002 40960 42 3 3 text=y
+1 2 4 0 4 1 1 text=z
+1 1 41002 20480 20480 3 2 text=late
+LINES
 wait $BACKGROUND || fail "monitor.lua failed: $(cat "$WORK/monitor.err")"
 BACKGROUND=""
 
@@ -44,14 +52,29 @@ cat >"$WORK/expected" <<'EOF'
   SENDER: 8 text datagrams, 120020 payload bytes; texts complete 3, incomplete 0, repeats 3; missing 3 (2, 4..5)
   SENDER: 6 text datagrams, 20538 payload bytes; texts complete 3, incomplete 1 (2), repeats 1; missing 3 (3..4, 6)
   SENDER: 2 text datagrams, 8 payload bytes; texts complete 2, incomplete 0, repeats 0; missing 2 (2147483647..-2147483648)
+  SENDER: 4 text datagrams, 41006 payload bytes; texts complete 2, incomplete 0, repeats 0; missing 0
   binary, any sender: complete 2, 50100 bytes
   8 numbers missing: up to 2 of them binary messages that came, at least 6 lost or binary messages left incomplete
 EOF
 diff "$WORK/expected" "$WORK/summary" >"$WORK/diff" || fail "the summary: $(cat "$WORK/diff")"
-grep -qE '^summary after 5\.[0-9] s \(timeout\):$' "$WORK/out" || fail "the summary's head: $(cat "$WORK/out")"
-# A report a second; the last one names every sender and the binary messages.
-[ "$(grep -c '^\[   [1-5] s\] ' "$WORK/out")" -ge 5 ] || fail "a report a second: $(cat "$WORK/out")"
-[ "$(grep -cF '[   5 s] ' "$WORK/out")" -eq 4 ] || fail "the report of second 5: $(cat "$WORK/out")"
+grep -qE '^summary after 7\.[0-9] s \(timeout\):$' "$WORK/out" || fail "the summary's head: $(cat "$WORK/out")"
+# A report every second, each with a line at least.
+for second in 1 2 3 4 5 6 7; do
+    grep -qF "[   $second s] " "$WORK/out" || fail "no report of second $second: $(cat "$WORK/out")"
+done
+# A sender has a line every second from its first until 3 seconds after the last second
+# it sent in, and none after, while the summary above keeps it; one at least left them.
+sed -n -e 's/^\[ *\([0-9]*\) s\] binary, any sender: \([0-9]*\) .*/binary \1 \2/p' \
+    -e 's/^\[ *\([0-9]*\) s\] \(127\.0\.0\.1:[0-9]*\): \([0-9]*\) .*/\2 \1 \3/p' "$WORK/monitor.out" |
+    awk '{ if (!($1 in first)) first[$1] = $2; if ($3 > 0) heard[$1] = $2; seen[$1] = seen[$1] " " $2 }
+         END { for (s in first) {
+                   expected = ""
+                   for (t = first[s]; t <= heard[s] + 3 && t <= 7; t++) expected = expected " " t
+                   if (seen[s] != expected) print s " in the seconds" seen[s] ", not" expected
+                   if (heard[s] + 3 < 7) left++
+               }
+               if (!left) print "no sender left the per-second lines" }' >"$WORK/quiet"
+[ -s "$WORK/quiet" ] && fail "quiet senders: $(cat "$WORK/quiet"): $(cat "$WORK/monitor.out")"
 # The first sender's rates, whichever seconds its datagrams fell in, add up to what it sent.
 first="$(grep -m1 -oE '127\.0\.0\.1:[0-9]+' "$WORK/monitor.out")"
 grep -F "s] $first: " "$WORK/monitor.out" | sed -E 's/.*: ([0-9]+) datagrams\/s, ([0-9]+) B\/s;.*/\1 \2/' |
