@@ -42,8 +42,7 @@ local kKeptMessages = 1024
 local kQuietSeconds = 3
 
 local senders, order = {}, {}
--- Binary messages count as the datagrams of one sender for the per-second lines.
-local binary = {messages = 0, bytes = 0, tick_datagrams = 0, tick_bytes = 0}
+local binary = {messages = 0, bytes = 0, tick_messages = 0, tick_bytes = 0}
 
 local function sender_of(host_text)
   local s = senders[host_text]
@@ -146,7 +145,7 @@ function monitor:onText(list)
 end
 
 function monitor:onBinary(address, length)
-  binary.messages, binary.tick_datagrams = binary.messages + 1, binary.tick_datagrams + 1
+  binary.messages, binary.tick_messages = binary.messages + 1, binary.tick_messages + 1
   binary.bytes, binary.tick_bytes = binary.bytes + length, binary.tick_bytes + length
 end
 
@@ -179,10 +178,10 @@ local function counts_text(s)
 end
 
 local started = host.now()
--- Whether a sender (or the binary messages) heard from at the report of second `second`
--- still has its line: it had datagrams within the last kQuietSeconds reports.
-local function still_heard(counts, second)
-  if counts.tick_datagrams > 0 then counts.heard = second end
+-- Whether a sender (or the binary messages), with `arrived` this second, still has its
+-- line at the report of `second`: something came within the last kQuietSeconds reports.
+local function still_heard(counts, arrived, second)
+  if arrived > 0 then counts.heard = second end
   return counts.heard ~= nil and second - counts.heard <= kQuietSeconds
 end
 
@@ -191,19 +190,19 @@ local function report(elapsed)
   local stamp = string.format("[%4d s]", second)
   local lines = 0
   for _, s in ipairs(order) do
-    if still_heard(s, second) then
+    if still_heard(s, s.tick_datagrams, second) then
       print(string.format("%s %s: %s/s, %d B/s; %s", stamp, s.name, options.counted(s.tick_datagrams, "datagram"),
                           s.tick_bytes, counts_text(s)))
       lines = lines + 1
     end
     s.tick_datagrams, s.tick_bytes = 0, 0
   end
-  if still_heard(binary, second) then
+  if still_heard(binary, binary.tick_messages, second) then
     print(string.format("%s binary, any sender: %s/s, %d B/s; complete %d", stamp,
-                        options.counted(binary.tick_datagrams, "message"), binary.tick_bytes, binary.messages))
+                        options.counted(binary.tick_messages, "message"), binary.tick_bytes, binary.messages))
     lines = lines + 1
   end
-  binary.tick_datagrams, binary.tick_bytes = 0, 0
+  binary.tick_messages, binary.tick_bytes = 0, 0
   if lines == 0 then
     print(stamp .. (#order == 0 and binary.messages == 0 and " nothing yet" or
                     string.format(" quiet: nothing for more than %d s", kQuietSeconds)))
