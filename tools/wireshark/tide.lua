@@ -243,10 +243,11 @@ tide:register_heuristic("udp", function(tvb, pinfo, tree)
 end)
 
 -- A port's own protocol comes before any heuristic, and one such as RX on 7001 claims our
--- datagrams too. So once a frame's dissection is done, a look at its UDP payloads: a full
--- 20512-byte datagram that holds together as ours, and that nothing dissected as ours, gets
--- our tree after the other protocol's. Every other frame is left as it was, with nothing
--- added: the look answers 0, which takes it out of the frame's protocols.
+-- datagrams too (as does another protocol's heuristic at times). So once a frame's
+-- dissection is done, a look at its UDP payloads: a full 20512-byte datagram that holds
+-- together as ours, and that nothing dissected as ours, gets our tree and columns after
+-- the other protocol's (the frame's protocols, listed before this look, stay as that
+-- protocol left them). Every other frame is left as it was, with nothing added.
 local udp_payloads = Field.new("udp.payload")
 local after_others = Proto("tide_after_others", "TIDE on other protocols' ports")
 after_others.dissector = function(_, pinfo, tree)
