@@ -16,8 +16,8 @@ void SilenceAceLogger() {
     if (!log) return;
     log->priority_mask(0, ACE_Log_Msg::PROCESS);
     log->priority_mask(0, ACE_Log_Msg::THREAD);
-    log->clr_flags(ACE_Log_Msg::STDERR | ACE_Log_Msg::LOGGER | ACE_Log_Msg::OSTREAM | ACE_Log_Msg::MSG_CALLBACK |
-                   ACE_Log_Msg::SYSLOG | ACE_Log_Msg::CUSTOM);
+    log->clr_flags(ACE_Log_Msg::STDERR | ACE_Log_Msg::LOGGER | ACE_Log_Msg::OSTREAM |
+                   ACE_Log_Msg::MSG_CALLBACK | ACE_Log_Msg::SYSLOG | ACE_Log_Msg::CUSTOM);
     log->set_flags(ACE_Log_Msg::SILENT);
 }
 
