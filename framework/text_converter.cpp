@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -188,14 +189,30 @@ bool TextConverter::Reopen() {
     return handle_ != nullptr;
 }
 
+bool TextConverter::Open(const char* from, const char* to) {
+    SetFromName(from);
+    SetToName(to);
+    return Reopen();
+}
+
+bool TextConverter::OutputBytesFor(uint32_t inputBytes, size_t* outputBytes) {
+    if (inputBytes > kMaxInputBytes) return false;
+    // In 64 bits, where it cannot wrap; then it must fit a size_t and one allocation.
+    const uint64_t bytes = uint64_t{inputBytes} * kOutputBytesPerInputByte + kTerminatorBytes;
+    if (bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return false;
+    *outputBytes = static_cast<size_t>(bytes);
+    return true;
+}
+
 uint32_t TextConverter::Convert(uint32_t byteCount, const void* input) {
     FreeOutput();
     if (byteCount == 0) return 0;
     if (!handle_) handle_ = OpenConversion(toName_, fromName_);
-    if (!handle_ || !input || byteCount > kMaxInputBytes) return kConversionFailed;
+    size_t bytes = 0;
+    if (!handle_ || !input || !OutputBytesFor(byteCount, &bytes)) return kConversionFailed;
 
-    size_t space = static_cast<size_t>(byteCount) * kOutputBytesPerInputByte;
-    auto* buffer = new (std::nothrow) char[space + kTerminatorBytes];
+    const size_t space = bytes - kTerminatorBytes;
+    auto* buffer = new (std::nothrow) char[bytes];
     if (!buffer) return kConversionFailed;
     output_ = buffer;
 

@@ -90,7 +90,7 @@ DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) 
         receiver.converters.reset(new (std::nothrow) DeliveryConverters);
         if (!receiver.converters) return nullptr;
         receiver.converters->text.SetFromName(kDatagramTextSet);
-        receiver.converters->sender.SetFromName("wchar_t");
+        receiver.converters->sender.SetFromName(kWideSet);
     } else if (std::strcmp(receiver.converters->text.toName(), hostSet) == 0) {
         return receiver.converters.get();
     }
