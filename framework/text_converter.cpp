@@ -236,18 +236,25 @@ void TextConverter::Destroy() {
     }
 }
 
-uint32_t NarrowTextBytes(const char* text) { return text ? static_cast<uint32_t>(std::strlen(text) + 1) : 0; }
+namespace {
+
+// A count that does not fit 32 bits is one Convert refuses, never one that wrapped.
+uint32_t Saturated(uint64_t bytes) { return bytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bytes); }
+
+}  // namespace
+
+uint32_t NarrowTextBytes(const char* text) { return text ? Saturated(uint64_t{std::strlen(text)} + 1) : 0; }
 
 uint32_t Utf16TextBytes(const void* le16) {
     if (!le16) return 0;
     const auto* bytes = static_cast<const unsigned char*>(le16);
-    uint32_t units = 0;
+    size_t units = 0;
     while (bytes[2 * units] != 0 || bytes[2 * units + 1] != 0) ++units;
-    return 2 * units + 2;
+    return Saturated(2 * uint64_t{units} + 2);
 }
 
 uint32_t WideTextBytes(const wchar_t* text) {
-    return text ? static_cast<uint32_t>((std::wcslen(text) + 1) * sizeof(wchar_t)) : 0;
+    return text ? Saturated((uint64_t{std::wcslen(text)} + 1) * sizeof(wchar_t)) : 0;
 }
 
 }  // namespace tide

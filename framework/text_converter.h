@@ -94,6 +94,8 @@ private:
     char* output_;
 };
 
+// Byte counts of terminated texts, for Convert: a count past 32 bits is UINT32_MAX, which
+// Convert refuses, rather than a count that wrapped and would convert part of the text.
 // Bytes of a NUL-terminated 8-bit text, its NUL included (0 for null).
 uint32_t NarrowTextBytes(const char* text);
 // Bytes of a text of 16-bit little-endian units up to and including its first zero unit:
