@@ -3,7 +3,7 @@
 # the fuzzer's coverage only, no sanitizers, for speed; then every input of the corpus it
 # grew once more through the same target of the sanitized fuzz build, so that what the
 # fast run reached is also checked by AddressSanitizer and UBSan.
-#   fuzz/long_run.sh FAST_BUILD SANITIZED_BUILD TARGET RUNS
+#   fuzz/long_run.sh FAST_BUILD SANITIZED_BUILD TARGET RUNS   (RUNS inputs; "7200s": seconds)
 # The corpus stays in FAST_BUILD/fuzz-corpus/TARGET; crashes go to FAST_BUILD/fuzz-artifacts
 # and the script fails.
 set -euo pipefail
@@ -12,6 +12,7 @@ FAST="$(cd "$1" && pwd)"
 SANITIZED="$(cd "$2" && pwd)"
 target="${3:?a target}"
 RUNS="${4:?a number of inputs}"
+if [[ "$RUNS" == *s ]]; then limit=(-max_total_time="${RUNS%s}"); else limit=(-runs="$RUNS"); fi
 source "$ROOT/fuzz/targets.sh"
 [ -n "${SEEDS[$target]:-}" ] || { echo "no fuzz target $target (${FUZZ_TARGETS[*]})"; exit 2; }
 seeds="$ROOT/fuzz/corpus/${SEEDS[$target]}"
@@ -23,7 +24,7 @@ log="$FAST/fuzz-long-$target.log"
 started=$(date +%s)
 status=0
 # shellcheck disable=SC2086
-TIDE_PLUGIN_DIR="$FAST/plugins" "$FAST/fuzz/$target" -runs="$RUNS" -max_len="${MAX_LEN[$target]}" \
+TIDE_PLUGIN_DIR="$FAST/plugins" "$FAST/fuzz/$target" "${limit[@]}" -max_len="${MAX_LEN[$target]}" \
     ${EXTRA[$target]} -timeout=60 -rss_limit_mb=4096 -dict="$dict" -print_final_stats=1 \
     -artifact_prefix="$artifacts/$target-" "$corpus" "$seeds" >"$log" 2>&1 || status=$?
 seconds=$(( $(date +%s) - started ))
