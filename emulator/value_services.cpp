@@ -1,6 +1,7 @@
 // The value, list, call and object-value services of the emulated host.
 #include "emulator/value_services.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -120,6 +121,12 @@ host::Status ValueServicesObject::GetStringLength(const host::HostValue* value, 
     if (!slot || slot->kind != host::kTypeString) {
         *length = -1;
         return slot || isVoid ? kWrongKind : kBadValue;
+    }
+    // A host length is 32-bit: a longer string (only a 64-bit host can make one) has
+    // none, rather than a count that wrapped.
+    if (slot->text->size() > static_cast<size_t>(INT32_MAX)) {
+        *length = -1;
+        return kWrongKind;
     }
     *length = static_cast<int32_t>(slot->text->size());
     return host::kOk;

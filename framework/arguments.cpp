@@ -25,13 +25,9 @@ bool ConvertStringValue(ObjectView& object, const host::HostValue& value, const 
     utils.GetStringLength(&value, &length);
     const char* text = nullptr;
     utils.LockStringText(&value, &text);
-    converter.SetFromName(from);
-    converter.SetToName(to);
-    converter.Reopen();
-    // The converter's output is four times its input: keep the count where that fits.
-    constexpr int32_t kLongestConvertible = (1 << 30) - 2;
-    if (text && length >= 0 && length <= kLongestConvertible)
-        converter.Convert(static_cast<uint32_t>(length) + 1, text);
+    converter.Open(from, to);
+    // The count with the NUL fits 32 bits; Convert refuses what its output room cannot hold.
+    if (text && length >= 0) converter.Convert(static_cast<uint32_t>(length) + 1, text);
     utils.UnlockStringText(&value);
     return true;
 }

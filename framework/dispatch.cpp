@@ -19,14 +19,10 @@ namespace {
 
 enum CommonProperty { kIid, kIidPtr, kInterface, kPointer, kPpointer, kDirectorCode };
 
-constexpr const char* kNarrowSet = "char";
-
 // `text` (NUL-terminated, in set `from`) converted to the object's set, as a new string value.
 void MakeConvertedString(ObjectView& object, const char* text, const char* from, host::HostValue* out) {
     TextConverter converter;
-    converter.SetFromName(from);
-    converter.SetToName(object.directorCode());
-    converter.Reopen();
+    converter.Open(from, object.directorCode());
     converter.Convert(NarrowTextBytes(text), text);
     object.utils().MakeStringValue(converter.output(), out);
 }

@@ -1,7 +1,13 @@
 // win_iconv behind the three calls the converter uses. It speaks the Windows code pages
 // ("char" is the system's ANSI code page, "wchar_t" is UTF-16LE) and hands every call to
 // a GNU libiconv DLL instead when $WINICONV_LIBICONV_DLL names one that loads.
+//
+// win_iconv's UTF-8 decoder answers EINVAL ("an incomplete sequence ends the input") for
+// any lead byte that claims more bytes than remain, without looking at them or at the
+// lead byte itself: "\xF8y" would lose its "y". Where the remaining bytes cannot begin a
+// valid sequence, they are an invalid sequence (EILSEQ), as the C library says on Linux.
 #include <cerrno>
+#include <new>
 
 #include "framework/iconv_calls.h"
 
@@ -19,6 +25,55 @@ namespace {
 
 void* const kNotOpen = reinterpret_cast<void*>(-1);
 
+// What a handle of ours holds: win_iconv's, and whether its source is UTF-8.
+struct Conversion {
+    void* library;
+    bool fromUtf8;
+};
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameName(const char* name, const char* upper) {
+    for (; *upper; ++name, ++upper) {
+        if (FoldAscii(*name) != *upper) return false;
+    }
+    return *name == '\0';
+}
+
+// The names win_iconv takes for UTF-8.
+bool IsUtf8Name(const char* name) {
+    return SameName(name, "UTF-8") || SameName(name, "UTF8") || SameName(name, "CP65001");
+}
+
+bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
+
+// True when `count` bytes are the start of a valid UTF-8 sequence that needs more bytes.
+bool IsUtf8Prefix(const char* bytes, size_t count) {
+    if (count == 0) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (b[0] >= 0xC2 && b[0] <= 0xDF) {
+        length = 2;
+    } else if (b[0] >= 0xE0 && b[0] <= 0xEF) {
+        length = 3;
+        if (b[0] == 0xE0) low = 0xA0;   // no overlong forms
+        if (b[0] == 0xED) high = 0x9F;  // no surrogates
+    } else if (b[0] >= 0xF0 && b[0] <= 0xF4) {
+        length = 4;
+        if (b[0] == 0xF0) low = 0x90;   // no overlong forms
+        if (b[0] == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return false;
+    }
+    if (count >= length) return false;  // complete: not an incomplete sequence
+    if (count >= 2 && (b[1] < low || b[1] > high)) return false;
+    for (size_t i = 2; i < count; ++i) {
+        if (!IsContinuation(b[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* LibrarySetName(const char* name) {
@@ -28,19 +83,32 @@ const char* LibrarySetName(const char* name) {
 }
 
 ConversionHandle OpenConversion(const char* toName, const char* fromName) {
-    void* handle = iconv_open(LibrarySetName(toName), LibrarySetName(fromName));
-    return handle == kNotOpen ? nullptr : handle;
+    const char* from = LibrarySetName(fromName);
+    auto* conversion = new (std::nothrow) Conversion{nullptr, IsUtf8Name(from)};
+    if (!conversion) return nullptr;
+    conversion->library = iconv_open(LibrarySetName(toName), from);
+    if (conversion->library == kNotOpen) {
+        delete conversion;
+        return nullptr;
+    }
+    return conversion;
 }
 
 size_t RunConversion(ConversionHandle handle, const char** in, size_t* inLeft, char** out, size_t* outLeft,
                      int* error) {
-    size_t result = iconv(handle, const_cast<char**>(in), inLeft, out, outLeft);
+    auto* conversion = static_cast<Conversion*>(handle);
+    size_t result = iconv(conversion->library, const_cast<char**>(in), inLeft, out, outLeft);
     *error = (result == static_cast<size_t>(-1)) ? errno : 0;
+    if (*error == EINVAL && conversion->fromUtf8 && in && *in && inLeft && !IsUtf8Prefix(*in, *inLeft))
+        *error = EILSEQ;
     return result;
 }
 
 void CloseConversion(ConversionHandle handle) {
-    if (handle) iconv_close(handle);
+    auto* conversion = static_cast<Conversion*>(handle);
+    if (!conversion) return;
+    iconv_close(conversion->library);
+    delete conversion;
 }
 
 }  // namespace tide

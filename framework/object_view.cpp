@@ -1,6 +1,8 @@
 // ObjectView: name matching and the addresses handed to scripts.
 #include "framework/object_view.h"
 
+#include <cstdint>
+
 #include "framework/host_ref.h"
 #include "host/address_table.h"
 #include "host/ids.h"
@@ -47,8 +49,10 @@ uint32_t ObjectView::AddressForScript(const void* address, uint32_t bytes, uint3
 void* ObjectView::AddressFromScript(uint32_t number, uint32_t bytes) const {
     AddressTableRef table(utils(), host::kIidAddressTable);
     if (!table) {
-        // Without a table a script's number is an address only where addresses fit in it.
-        return kPointersFitScripts ? reinterpret_cast<void*>(static_cast<uintptr_t>(number)) : nullptr;
+        // Without a table a script's number is an address only where addresses fit in it,
+        // and a region that would run past the end of the address space is none.
+        if (!kPointersFitScripts || uint64_t{number} + bytes > uint64_t{UINTPTR_MAX} + 1) return nullptr;
+        return reinterpret_cast<void*>(static_cast<uintptr_t>(number));
     }
     void* base = nullptr;
     if (table->Resolve(number, bytes, &base) != host::kOk) return nullptr;

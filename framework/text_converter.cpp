@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -188,14 +189,30 @@ bool TextConverter::Reopen() {
     return handle_ != nullptr;
 }
 
+bool TextConverter::Open(const char* from, const char* to) {
+    SetFromName(from);
+    SetToName(to);
+    return Reopen();
+}
+
+bool TextConverter::OutputBytesFor(uint32_t inputBytes, size_t* outputBytes) {
+    if (inputBytes > kMaxInputBytes) return false;
+    // In 64 bits, where it cannot wrap; then it must fit a size_t and one allocation.
+    const uint64_t bytes = uint64_t{inputBytes} * kOutputBytesPerInputByte + kTerminatorBytes;
+    if (bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return false;
+    *outputBytes = static_cast<size_t>(bytes);
+    return true;
+}
+
 uint32_t TextConverter::Convert(uint32_t byteCount, const void* input) {
     FreeOutput();
     if (byteCount == 0) return 0;
     if (!handle_) handle_ = OpenConversion(toName_, fromName_);
-    if (!handle_ || !input || byteCount > kMaxInputBytes) return kConversionFailed;
+    size_t bytes = 0;
+    if (!handle_ || !input || !OutputBytesFor(byteCount, &bytes)) return kConversionFailed;
 
-    size_t space = static_cast<size_t>(byteCount) * kOutputBytesPerInputByte;
-    auto* buffer = new (std::nothrow) char[space + kTerminatorBytes];
+    const size_t space = bytes - kTerminatorBytes;
+    auto* buffer = new (std::nothrow) char[bytes];
     if (!buffer) return kConversionFailed;
     output_ = buffer;
 
@@ -219,18 +236,25 @@ void TextConverter::Destroy() {
     }
 }
 
-uint32_t NarrowTextBytes(const char* text) { return text ? static_cast<uint32_t>(std::strlen(text) + 1) : 0; }
+namespace {
+
+// A count that does not fit 32 bits is one Convert refuses, never one that wrapped.
+uint32_t Saturated(uint64_t bytes) { return bytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bytes); }
+
+}  // namespace
+
+uint32_t NarrowTextBytes(const char* text) { return text ? Saturated(uint64_t{std::strlen(text)} + 1) : 0; }
 
 uint32_t Utf16TextBytes(const void* le16) {
     if (!le16) return 0;
     const auto* bytes = static_cast<const unsigned char*>(le16);
-    uint32_t units = 0;
+    size_t units = 0;
     while (bytes[2 * units] != 0 || bytes[2 * units + 1] != 0) ++units;
-    return 2 * units + 2;
+    return Saturated(2 * uint64_t{units} + 2);
 }
 
 uint32_t WideTextBytes(const wchar_t* text) {
-    return text ? static_cast<uint32_t>((std::wcslen(text) + 1) * sizeof(wchar_t)) : 0;
+    return text ? Saturated((uint64_t{std::wcslen(text)} + 1) * sizeof(wchar_t)) : 0;
 }
 
 }  // namespace tide

@@ -11,10 +11,16 @@
 
 namespace tide {
 
+// The set names the modules convert between.
+// The platform's wide characters: host names, paths and sender addresses in wide form.
+constexpr const char* kWideSet = "wchar_t";
+// The locale's narrow set (the system's ANSI code page on Windows): set names, the
+// description text, paths as the file system takes them.
+constexpr const char* kNarrowSet = "char";
 // The set datagram text is converted to and from: the platform's wide characters where
 // they are 16-bit UTF-16LE units (Windows), otherwise "UTF-16LE" by name, so that the
 // wire keeps 16-bit little-endian units on every platform.
-constexpr const char* kDatagramTextSet = sizeof(wchar_t) == 2 ? "wchar_t" : "UTF-16LE";
+constexpr const char* kDatagramTextSet = sizeof(wchar_t) == 2 ? kWideSet : "UTF-16LE";
 
 class TextConverter {
 public:
@@ -24,7 +30,9 @@ public:
     // unit (32-bit sets), which the converter always writes after what it converted.
     static constexpr uint32_t kOutputBytesPerInputByte = 4;
     static constexpr uint32_t kTerminatorBytes = 4;
-    // Larger inputs would make an output size that does not fit 32 bits.
+    // Larger inputs would make an output size that does not fit 32 bits. Where size_t has
+    // 32 bits, inputs whose output room does not fit one allocation are refused as well
+    // (OutputBytesFor).
     static constexpr uint32_t kMaxInputBytes = (1u << 30) - 1;
     // What Convert answers when it could not convert the whole input.
     static constexpr uint32_t kConversionFailed = 0xFFFFFFFFu;
@@ -42,6 +50,15 @@ public:
     // Closes the open handle, if any, and opens one from the source to the target set.
     // False when the pair cannot be opened (Convert then gives an empty text).
     bool Reopen();
+
+    // Names both sets and opens the conversion: SetFromName, SetToName, Reopen.
+    bool Open(const char* from, const char* to);
+
+    // The bytes Convert allocates for an input of `inputBytes` bytes (its output room and
+    // the terminator), computed so that it cannot wrap: false when that does not fit one
+    // allocation (on 32-bit, inputs of about 512 MiB and more), or the input is larger
+    // than kMaxInputBytes. Convert refuses such inputs before it reads them.
+    static bool OutputBytesFor(uint32_t inputBytes, size_t* outputBytes);
 
     // Converts `byteCount` bytes at `input` into a new output, after freeing the previous
     // one. 0 bytes: returns 0 and opens nothing. Opens the handle if none is open.
@@ -77,6 +94,8 @@ private:
     char* output_;
 };
 
+// Byte counts of terminated texts, for Convert: a count past 32 bits is UINT32_MAX, which
+// Convert refuses, rather than a count that wrapped and would convert part of the text.
 // Bytes of a NUL-terminated 8-bit text, its NUL included (0 for null).
 uint32_t NarrowTextBytes(const char* text);
 // Bytes of a text of 16-bit little-endian units up to and including its first zero unit:

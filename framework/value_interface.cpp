@@ -3,12 +3,11 @@
 // Host's thread only.
 #include "framework/value_interface.h"
 
-#include <ace/Init_ACE.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "framework/ace_lifetime.h"
 #include "framework/boundary.h"
 #include "framework/dispatch.h"
 #include "framework/object_view.h"
@@ -27,7 +26,7 @@ host::Status CScript_IMoaMmXValue::Construct() {
         if (!state.utils) return host::kNoMemory;
         state.utils->Attach(owner()->callback, owner()->memory);
         std::strcpy(state.directorCode, kDefaultDirectorCode);
-        ACE::init();
+        InitAceForObject();
         state.worker = plugin.createWorker();
         if (plugin.construct) plugin.construct(object);
         return host::kOk;
@@ -50,7 +49,7 @@ void CScript_IMoaMmXValue::Destruct() {
         state.utils->Destroy();
         state.utils = nullptr;
         if (plugin.teardownAfterUtils) plugin.teardownAfterUtils(object);
-        ACE::fini();
+        FiniAceForObject();
         return host::kOk;
     });
 }

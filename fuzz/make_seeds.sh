@@ -44,6 +44,13 @@ bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
 # A full text fragment as the sender writes it: 10240 units and the fixed zero unit.
 { ctl 0; header 1 1 20482 0 20480 2 1; bytes 20480 Q | sed 's/Q/Q\x00/g' | head -c 20480; printf '\0\0\0\0'; } > "$D/full_text_fragment"
 
+# A script that changes BufferSize (here in a record of a text datagram) between the two
+# fragments of a message: the message must arrive whole, with the bytes that came.
+{ ctl 0; header 0 1 30000 0 20480 2 1; bytes 20480 u; sep; ctl 24; le32 300000; header 1 2 4 0 4 1 1; utf16 'x'; sep
+  ctl 0; header 0 1 30000 20480 9520 2 2; bytes 9520 v; sep; ctl 0; header 0 2 30000 0 20480 2 1; bytes 20480 w; sep
+  ctl 24; le32 25000; header 1 3 4 0 4 1 1; utf16 'y'; sep; ctl 0; header 0 2 30000 20480 9520 2 2; bytes 9520 z
+} > "$D/buffer_replaced_mid_message"
+
 # Converter seeds: from, to (indexes into kSetNames), flags, text.
 { printf '\x00\x01\x01'; printf 'h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80'; } > "$C/utf8_to_utf16le"
 { printf '\x01\x00\x00'; printf 'a\0\x00\xd8b\0'; } > "$C/lone_surrogate_to_utf8"
@@ -51,6 +58,8 @@ bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
 { printf '\x00\x10\x01'; printf 'caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xd0\xaf'; } > "$C/utf8_to_iso2022jp"
 { printf '\x00\xff\x00'; printf 'ISO-8859-7\0'; printf '\xce\xb1\xce\xb2 ascii'; } > "$C/named_target"
 { printf '\x17\x00\x01'; printf '\xc8\x85\x93\x93\x96'; } > "$C/ebcdic_to_utf8"
+# An invalid lead byte near the end, before bytes it cannot take: the rest still converts.
+{ printf '\x00\x01\x01'; printf 'syltet\xf8y\0\xfcabc\0\xf0A'; } > "$C/invalid_lead_near_the_end"
 { printf '\x07\x06\x01'; printf 'abc'; } > "$C/char_to_wchar"
 
 # Member-call seeds. Names (kNames): 2 SetDirectorCode, 3 GetAt, 4 SetAt, 9 DirectorCode,
@@ -67,6 +76,12 @@ str() { printf '\x03'; printf "\\x$(printf %02x ${#1})"; printf '%s' "$1"; }
 { printf '\x01\x0a\x02'; int 1; int 2; printf '\x02\x0a\x03'; int 4096; int 5; int 9000
   printf '\x06\x18\x02'; str ab; int 2; printf '\x0a\x09\x01\x02\x09'; printf '\x00\x03\x01'; str DirectorCode
   printf '\x08\x04\x02'; str DIRECTORCODE; str UTF-16LE; printf '\x05\x09\x00'; } > "$M/properties_with_index_values"
+# Objects made, made to have ACE complain (a join on a second port), and all released
+# before the next are made (host step 27: both objects renewed), three times.
+{ for round in 1 2 3; do
+    printf '\x00\x11\x02'; int 0; str 239.255.67.1; printf '\x00\x11\x02'; int 45056; str 239.255.67.2
+    printf '\x04\x11\x02'; int 45057; str 300.1.2.3; printf '\x1b'
+  done; } > "$M/objects_renewed_after_complaints"
 { printf '\x00\x10\x01'; int 2147483647; printf '\x00\x10\x01\x04'; printf '\x00\x00\x00\x00\x00\x00\x04\x40'
   printf '\x00\x02\x01\x06\x09\x07'; printf '\x00\x0e\x01\x05\x00'; printf '\x04\x1a\x01\x00'
   printf '\x00\x1b\x00'; printf '\x04\xffZap\0\x01'; int -1; } > "$M/odd_values"

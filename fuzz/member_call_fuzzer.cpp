@@ -6,8 +6,11 @@
 // namespace of its own: whatever the calls send stays in it.
 //
 // An input is a list of calls. A call's first byte chooses the entry (bits 0-1: 0 member,
-// 1 read, 2 write, 3 notify the host), the object (bit 2: Tidespeak), and whether the
-// name's letter case is turned (bit 3); the next byte chooses the name from kNames (past
+// 1 read, 2 write, 3 the host's own steps), the object (bit 2: Tidespeak), and whether the
+// name's letter case is turned (bit 3). A host step notifies, or with bit 3 releases the
+// object and makes a new one of its class (with bit 4 both objects, the listener first),
+// so that teardown and creation in any order, all objects gone in between, are within
+// reach; it reads nothing more. For the other entries, the next byte chooses the name from kNames (past
 // the list: a name made of the input's bytes up to a zero byte); the next, the number of
 // values (0 to 7). Each value is a type byte and what that type needs: 1 integer (4
 // bytes), 2 symbol (a name choice), 3 string (a length byte and the bytes), 4 float (8
@@ -181,7 +184,14 @@ private:
         const uint8_t control = input.Byte();
         const int entry = control & 3;
         if (entry == 3) {
-            host.Notify();
+            const bool renew = (control & 8) != 0;
+            const bool both = (control & 16) != 0;
+            const bool speaker = ((control >> 2) & 1) != 0;
+            if (!renew) {
+                host.Notify();
+            } else {
+                Renew(both || !speaker, both || speaker);
+            }
             return;
         }
         const host::HostValue& object = objects[(control >> 2) & 1];
@@ -219,6 +229,19 @@ private:
                 "a write answers 0, NoSuchProperty or what its handler's dispatch answers");
         }
         for (const host::HostValue& made : values) host.Release(made);
+    }
+
+    // Releases the chosen objects and makes new ones. A listener first lets go of its
+    // script object, which may be itself or hold it, as a script would before it goes.
+    void Renew(bool listener, bool speaker) {
+        if (listener) {
+            host::HostValue none{};
+            host.Release(calls.Call(objects[0], "SetScriptObject", {none}).result);
+            host.Release(objects[0]);
+        }
+        if (speaker) host.Release(objects[1]);
+        if (listener) objects[0] = listen->New();
+        if (speaker) objects[1] = speak->New();
     }
 
     emulator::Host host;

@@ -17,20 +17,10 @@ if [ "${1:-}" = "--runs" ]; then
     LIMIT="${2:?--runs needs a count}"
 fi
 
-# Two full datagrams in one input for the delivery targets; texts and calls stay short.
-declare -A MAX_LEN=([fuzz_delivery]=41100 [fuzz_delivery_queue]=41100 [fuzz_member_calls]=4096
-                    [fuzz_text_converter]=4096)
-# Both delivery targets read the same records.
-declare -A SEEDS=([fuzz_delivery]=fuzz_delivery [fuzz_delivery_queue]=fuzz_delivery
-                  [fuzz_member_calls]=fuzz_member_calls [fuzz_text_converter]=fuzz_text_converter)
-# The queue target's leaks show in the host's books after every input and in the leak
-# check at its exit; a leak scan after every input that keeps memory would cost it most
-# of its speed.
-declare -A EXTRA=([fuzz_delivery]="" [fuzz_delivery_queue]="-detect_leaks=0" [fuzz_member_calls]=""
-                  [fuzz_text_converter]="")
+source "$ROOT/fuzz/targets.sh"
 
 failed=0
-for target in fuzz_delivery fuzz_delivery_queue fuzz_member_calls fuzz_text_converter; do
+for target in "${FUZZ_TARGETS[@]}"; do
     binary="$BUILD/fuzz/$target"
     seeds="$ROOT/fuzz/corpus/${SEEDS[$target]}"
     artifacts="$BUILD/fuzz-artifacts"

@@ -89,15 +89,11 @@ DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) 
     if (!receiver.converters) {
         receiver.converters.reset(new (std::nothrow) DeliveryConverters);
         if (!receiver.converters) return nullptr;
-        receiver.converters->text.SetFromName(kDatagramTextSet);
-        receiver.converters->sender.SetFromName("wchar_t");
     } else if (std::strcmp(receiver.converters->text.toName(), hostSet) == 0) {
         return receiver.converters.get();
     }
-    for (TextConverter* converter : {&receiver.converters->text, &receiver.converters->sender}) {
-        converter->SetToName(hostSet);
-        converter->Reopen();
-    }
+    receiver.converters->text.Open(kDatagramTextSet, hostSet);
+    receiver.converters->sender.Open(kWideSet, hostSet);
     return receiver.converters.get();
 }
 

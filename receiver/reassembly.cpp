@@ -1,6 +1,7 @@
 // Reassembly of binary messages.
 #include "receiver/reassembly.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -18,6 +19,7 @@ bool Reassembly::Init(int32_t bytes) {
 }
 
 void Reassembly::Free() {
+    StartMessage();
     delete[] reassemblyBuffer;
     reassemblyBuffer = nullptr;
     bufferBytes = 0;
@@ -28,6 +30,14 @@ bool Reassembly::Grow(int64_t bytes) {
     if (bytes <= 0 || bytes > INT32_MAX) return false;
     auto* replacement = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
     if (!replacement) return false;
+    // The message being put together keeps the bytes it has taken when they fit the new
+    // buffer and starts over when they do not: a message is handed over only with every
+    // byte of it in the buffer it is handed over in, never with what that memory held.
+    if (takenEnd > 0 && takenEnd <= bytes) {
+        std::memcpy(replacement, reassemblyBuffer, static_cast<size_t>(takenEnd));
+    } else if (takenEnd > 0) {
+        StartMessage();
+    }
     delete[] reassemblyBuffer;
     reassemblyBuffer = replacement;
     bufferBytes = static_cast<int32_t>(bytes);
@@ -42,6 +52,7 @@ bool Reassembly::Resize(int32_t bytes) {
 
 void Reassembly::StartMessage() {
     fragmentsTaken = 0;
+    takenEnd = 0;
     trackedCount = 0;
     taken.clear();
 }
@@ -66,8 +77,8 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
     } else if (!reassemblyBuffer || assemblingTotal > bufferBytes) {
         // The same length as before, but the buffer no longer holds it: a script shrank
         // it, or growing failed. Waiting for a new length would leave every message of
-        // this one unheard. Fragments already taken went with the old buffer.
-        if (Grow(int64_t{assemblingTotal} + kBufferSlackBytes)) StartMessage();
+        // this one unheard. The fragments already taken move into the grown buffer.
+        Grow(int64_t{assemblingTotal} + kBufferSlackBytes);
     }
     if (header.index != assemblingIndex) {
         assemblingIndex = header.index;
@@ -102,6 +113,7 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
 
     ++fragmentsTaken;
     std::memcpy(reassemblyBuffer + header.data_offset, payload, static_cast<size_t>(header.data_size));
+    takenEnd = std::max(takenEnd, header.data_offset + header.data_size);
     return fragmentsTaken == header.tcount ? Outcome::kComplete : Outcome::kTaken;
 }
 

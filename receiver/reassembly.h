@@ -29,8 +29,9 @@ public:
     void Free();
 
     // Replaces the buffer by one of `bytes` bytes, unless `bytes` is what it has. Sizes
-    // of 0 or less, and sizes that cannot be allocated, change nothing (false). The state
-    // of the message being assembled stays; its bytes so far are lost.
+    // of 0 or less, and sizes that cannot be allocated, change nothing (false). The
+    // message being assembled keeps the bytes it has taken, copied into the new buffer,
+    // when they fit it; otherwise it starts over.
     bool Resize(int32_t bytes);
 
     // Whether a binary datagram could belong to a message at all: fields that no sender
@@ -56,6 +57,7 @@ private:
     int32_t assemblingTotal = 0;
     int32_t assemblingIndex = 0;
     int32_t fragmentsTaken = 0;
+    int32_t takenEnd = 0;  // the end of the furthest fragment taken (all lie in the buffer)
     uint32_t generation = 0;
     // One bit per fragment number of the current message (bit tindex - 1).
     int32_t trackedCount = 0;

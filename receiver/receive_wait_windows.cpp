@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <chrono>
+
 #include "receiver/receive_wait.h"
 
 namespace tide {
@@ -18,6 +20,15 @@ void Watch(ACE_HANDLE socket, intptr_t socketEvent, ACE_HANDLE* watched) {
     if (socket == *watched || socketEvent == -1) return;
     if (WSAEventSelect(reinterpret_cast<SOCKET>(socket), AsHandle(socketEvent), FD_READ) == 0)
         *watched = socket;
+}
+
+// Whether a datagram waits on `socket` within `slice`, the socket itself asked.
+bool Readable(ACE_HANDLE socket, std::chrono::milliseconds slice) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(reinterpret_cast<SOCKET>(socket), &readable);
+    timeval bound{0, static_cast<long>(std::chrono::microseconds(slice).count())};
+    return select(0, &readable, nullptr, nullptr, &bound) == 1;
 }
 
 }  // namespace
@@ -48,14 +59,24 @@ void ReceiveWait::Wake() {
 bool ReceiveWait::Wait(ACE_HANDLE socket, std::chrono::milliseconds timeout) {
     const bool forDatagram = socket != ACE_INVALID_HANDLE;
     if (wakeEvent_ == -1) {
-        // Without events the socket stays blocking; a short sleep keeps the flags in view.
+        // Without events the socket stays blocking; a short wait keeps the flags in view.
+        if (forDatagram) return Readable(socket, kWaitWithoutEvent);
         Sleep(static_cast<DWORD>(kWaitWithoutEvent.count()));
         return false;
     }
     if (forDatagram) Watch(socket, socketEvent_, &watchedSocket_);
+    if (forDatagram && socket != watchedSocket_) {
+        // A socket that signals no event is asked itself, a short slice at a time, with
+        // the wake-up event looked at between slices.
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        do {
+            if (WaitForSingleObject(AsHandle(wakeEvent_), 0) == WAIT_OBJECT_0) return false;
+            if (Readable(socket, kWaitWithoutEvent)) return true;
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
     const HANDLE events[2] = {AsHandle(wakeEvent_), AsHandle(socketEvent_)};
-    const bool socketWatched = forDatagram && socket == watchedSocket_;
-    const DWORD woke = WSAWaitForMultipleEvents(socketWatched ? 2 : 1, events, FALSE,
+    const DWORD woke = WSAWaitForMultipleEvents(forDatagram ? 2 : 1, events, FALSE,
                                                 static_cast<DWORD>(timeout.count()), FALSE);
     if (woke != WSA_WAIT_EVENT_0 + 1) return false;
     WSANETWORKEVENTS happened{};
@@ -66,6 +87,9 @@ bool ReceiveWait::Wait(ACE_HANDLE socket, std::chrono::milliseconds timeout) {
 ptrdiff_t ReceiveWait::ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t bytes, ACE_INET_Addr& sender) {
     Watch(socket.get_handle(), socketEvent_, &watchedSocket_);
     ssize_t received = -1;
+    // An error left by an earlier call must not pass for this receive's: a bounded
+    // receive that times out sets none of its own.
+    WSASetLastError(0);
     if (socket.get_handle() == watchedSocket_) {
         received = socket.recv(buffer, bytes, sender, 0);
     } else {

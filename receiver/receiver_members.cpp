@@ -39,7 +39,7 @@ int32_t Join(ObjectView& object, const host::HostCallRecord& record) {
     int32_t port = 0;
     ReadIntegerArgument(object, record, 1, &port);
     TextConverter converter;
-    ConvertStringArgument(object, record, 2, "wchar_t", converter);
+    ConvertStringArgument(object, record, 2, kWideSet, converter);
     GroupListener* listener = Listener(object);
     if (!listener) return -1;
     try {

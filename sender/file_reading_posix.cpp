@@ -33,9 +33,7 @@ private:
 FileReadResult ReadWholeFile(const wchar_t* widePath, FileContents* contents) {
     // The file system names files in the locale's set.
     TextConverter narrow;
-    narrow.SetFromName("wchar_t");
-    narrow.SetToName("char");
-    narrow.Reopen();
+    narrow.Open(kWideSet, kNarrowSet);
     narrow.Convert(WideTextBytes(widePath), widePath);
     const char* path = narrow.output();
     if (!path || !*path) return FileReadResult::kCannotOpen;

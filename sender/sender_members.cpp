@@ -11,10 +11,6 @@ namespace tide {
 
 namespace {
 
-// Host names and paths take the platform's own wide form; the text to send takes
-// kDatagramTextSet.
-constexpr const char* kWideSet = "wchar_t";
-
 int32_t RepeatArgument(ObjectView& object, const host::HostCallRecord& record, int32_t k) {
     int32_t repeat = 1;
     ReadIntegerArgument(object, record, k, &repeat);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -196,6 +197,66 @@ TEST(TextConverter, AnIncompleteSequenceAtTheEndIsReplacedAndTerminated) {
     std::string out = Convert("UTF-8", "UTF-16LE", "ab\xE2\x82", 2, &result);
     EXPECT_EQ(out, std::string("a\0b\0\xFD\xFF", 6));
     EXPECT_EQ(result, TextConverter::kConversionFailed);
+}
+
+// An invalid lead byte near the end, before bytes that cannot continue it, is an invalid
+// sequence like any other: the rest of the text still converts, on every platform (the
+// Windows library took such a lead byte for an incomplete sequence and dropped the rest).
+TEST(TextConverter, AnInvalidLeadByteNearTheEndLosesNothingAfterIt) {
+    const std::string fffd("\xFD\xFF", 2);
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE", std::string("syltet\xF8y\0", 9), 2),
+              std::string("s\0y\0l\0t\0e\0t\0", 12) + fffd + std::string("y\0", 2));
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE",
+                      std::string("\xFC"
+                                  "abc\0",
+                                  5),
+                      2),
+              fffd + std::string("a\0b\0c\0", 6));
+    // A lead byte whose next byte cannot follow it, with fewer bytes left than it claims.
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE",
+                      std::string("\xF0"
+                                  "A\0",
+                                  3),
+                      2),
+              fffd + std::string("A\0", 2));
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE",
+                      std::string("\xE0\x80"
+                                  "A\0",
+                                  4),
+                      2),
+              fffd + fffd + std::string("A\0", 2));
+    // A true beginning of a sequence at the very end is one incomplete sequence.
+    EXPECT_EQ(Convert("UTF-8", "UTF-16LE", std::string("A\xF0\x9F\x98", 4), 2), std::string("A\0", 2) + fffd);
+}
+
+// The room Convert allocates is computed so that it cannot wrap where size_t has 32 bits:
+// there, inputs whose room would pass what one allocation can hold are refused before
+// they are read (4 x 2^30 bytes once wrapped to a tiny block that the conversion overran).
+TEST(TextConverter, TheOutputRoomCannotWrapAndTooLargeInputsAreRefusedUnread) {
+    size_t bytes = 0;
+    ASSERT_TRUE(TextConverter::OutputBytesFor(0, &bytes));
+    EXPECT_EQ(bytes, TextConverter::kTerminatorBytes);
+    ASSERT_TRUE(TextConverter::OutputBytesFor(1000, &bytes));
+    EXPECT_EQ(bytes, 4004u);
+    EXPECT_FALSE(TextConverter::OutputBytesFor(TextConverter::kMaxInputBytes + 1, &bytes));
+    EXPECT_FALSE(TextConverter::OutputBytesFor(UINT32_MAX, &bytes));
+    const bool fits = TextConverter::OutputBytesFor(TextConverter::kMaxInputBytes, &bytes);
+    if (sizeof(size_t) == 4) {
+        EXPECT_FALSE(fits);
+        // The largest input whose room fits one allocation, and the first that does not.
+        const uint32_t largest = (static_cast<uint32_t>(PTRDIFF_MAX) - TextConverter::kTerminatorBytes) / 4;
+        ASSERT_TRUE(TextConverter::OutputBytesFor(largest, &bytes));
+        EXPECT_EQ(bytes, static_cast<size_t>(largest) * 4 + 4);
+        EXPECT_FALSE(TextConverter::OutputBytesFor(largest + 1, &bytes));
+        // Refused before a byte is read: the input here is a few bytes long.
+        TextConverter converter;
+        Name(converter, "UTF-8", "UTF-16LE");
+        EXPECT_EQ(converter.Convert(TextConverter::kMaxInputBytes, "abc"), TextConverter::kConversionFailed);
+        EXPECT_EQ(converter.output()[0], 0);
+    } else {
+        ASSERT_TRUE(fits);
+        EXPECT_EQ(bytes, uint64_t{TextConverter::kMaxInputBytes} * 4 + 4);
+    }
 }
 
 TEST(TextConverter, InputWithoutATerminatorStillGivesATerminatedText) {

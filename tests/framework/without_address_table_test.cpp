@@ -69,6 +69,20 @@ TEST_F(WithoutAddressTable, SendBufferSendsTheBytesAtTheAddressTheScriptGives) {
     EXPECT_EQ(sent, block);
 }
 
+// A region that would run past the end of the address space is no region: refused before
+// a byte is read, where reading would take the host down.
+TEST_F(WithoutAddressTable, SendBufferRefusesARegionThatWrapsTheAddressSpace) {
+    if (!kAddressesFit) GTEST_SKIP() << "addresses here are wider than a script's integers";
+    WireProbe probe{kGroup, kPort};
+    ASSERT_TRUE(probe.joined);
+    host::HostValue speaker = NewSpeaker();
+    Call(speaker, "Open", {Integer(kPort), String(kGroup)});
+    const int32_t nearTheEnd = static_cast<int32_t>(0xFFFFFF00u);
+    EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(nearTheEnd), Integer(0x200)})), -1);
+    EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(-1), Integer(2)})), -1);
+    EXPECT_TRUE(probe.Next(kSilenceMilliseconds).empty());
+}
+
 TEST_F(WithoutAddressTable, TheBinaryHandlerGetsTheAddressOfTheReassembledBytes) {
     if (!kAddressesFit) GTEST_SKIP() << "addresses here are wider than a script's integers";
     Bytes arrived;

@@ -194,14 +194,14 @@ TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessag
     EXPECT_EQ(binaries[2].bytes, Pattern(10000, 3));
     EXPECT_EQ(BufferSize(), 11024);
 
-    // A shrink in the middle of a message: its first fragment's bytes went with the old
-    // buffer, so it is never handed over; the next message of that length is whole.
+    // A shrink in the middle of a message below the bytes it has taken: it starts over,
+    // so it is never handed over; the next message of that length is whole.
     const Bytes long1 = Pattern(30000, 4);
     const Bytes long2 = Pattern(30000, 5);
     peer.Send(MessageFragment(long1, 4, 1));
     // Its first fragment has been taken in once the buffer has grown for it.
     ASSERT_TRUE(PumpUntil(host, [&] { return BufferSize() == 31024; }));
-    Set(listener, "BufferSize", Integer(25000));
+    Set(listener, "BufferSize", Integer(10000));
     peer.Send(MessageFragment(long1, 4, 2));
     for (int32_t tindex : {1, 2}) peer.Send(MessageFragment(long2, 5, tindex));
     ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 4; }));
@@ -209,6 +209,28 @@ TEST_F(DeliveryTest, ABufferShrunkBelowAMessagesLengthGrowsAgainForTheNextMessag
     EXPECT_EQ(BufferSize(), 31024);
     PumpQuietly();
     EXPECT_EQ(binaries.size(), 4u);
+}
+
+// A script that changes the buffer's size between the fragments of a message, larger or
+// smaller but still holding what came: the message keeps the bytes it has taken, and is
+// handed over whole, never with what the new buffer's memory held.
+TEST_F(DeliveryTest, AMessageKeepsItsBytesWhenAScriptReplacesTheBufferBetweenItsFragments) {
+    RawSender peer(kGroup, kPort);
+    std::vector<int32_t> sizes = {300000, 25000};
+    script->onText = [&](const ReceivedText&) {
+        Call(listener, "SetBufferSize", {Integer(sizes.front())});
+        sizes.erase(sizes.begin());
+    };
+    for (int32_t index = 1; index <= 2; ++index) {
+        const Bytes message = Pattern(30000, 10 + index);
+        peer.Send(MessageFragment(message, index, 1));
+        peer.Send(MakeDatagram({kTypeText, 90 + index, 4, 0, 4, 1, 1}, {'x', 0, 0, 0}));
+        peer.Send(MessageFragment(message, index, 2));
+        ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == static_cast<size_t>(index); }));
+        EXPECT_EQ(binaries.back().bytes, message) << "message " << index;
+    }
+    EXPECT_EQ(texts.size(), 2u);
+    EXPECT_EQ(BufferSize(), 31024) << "the smaller buffer grew back for the message's last fragment";
 }
 
 TEST_F(DeliveryTest, AnEmptyMessageReachesTheHandlerWithLengthZero) {
