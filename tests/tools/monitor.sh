@@ -13,11 +13,13 @@ SOURCE="$2"
 GROUP=239.255.66.1
 PORT=46601
 SEND="$SOURCE/tests/tools/send_datagrams.py"
+# Long enough for a sender to fall quiet for more than 3 seconds before the end.
+SECONDS_RUN=8
 
-"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port $PORT --seconds 7 >"$WORK/monitor.out" \
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port $PORT --seconds $SECONDS_RUN >"$WORK/monitor.out" \
     2>"$WORK/monitor.err" &
 BACKGROUND=$!
-wait_for "$WORK/monitor.out" "monitoring $GROUP:$PORT for 7 s"
+wait_for "$WORK/monitor.out" "monitoring $GROUP:$PORT for $SECONDS_RUN s"
 
 head -c 50000 /dev/urandom >"$WORK/file.bin"
 "$TIDEHOST" "$SOURCE/tests/tools/skipping_sender.lua" $GROUP $PORT 46602 "$WORK/file.bin" >"$WORK/sender.out" 2>&1 ||
@@ -57,21 +59,21 @@ cat >"$WORK/expected" <<'EOF'
   8 numbers missing: up to 2 of them binary messages that came, at least 6 lost or binary messages left incomplete
 EOF
 diff "$WORK/expected" "$WORK/summary" >"$WORK/diff" || fail "the summary: $(cat "$WORK/diff")"
-grep -qE '^summary after 7\.[0-9] s \(timeout\):$' "$WORK/out" || fail "the summary's head: $(cat "$WORK/out")"
+grep -qE "^summary after $SECONDS_RUN\\.[0-9] s \\(timeout\\):\$" "$WORK/out" || fail "the summary's head: $(cat "$WORK/out")"
 # A report every second, each with a line at least.
-for second in 1 2 3 4 5 6 7; do
+for second in $(seq $SECONDS_RUN); do
     grep -qF "[   $second s] " "$WORK/out" || fail "no report of second $second: $(cat "$WORK/out")"
 done
 # A sender has a line every second from its first until 3 seconds after the last second
 # it sent in, and none after, while the summary above keeps it; one at least left them.
 sed -n -e 's/^\[ *\([0-9]*\) s\] binary, any sender: \([0-9]*\) .*/binary \1 \2/p' \
     -e 's/^\[ *\([0-9]*\) s\] \(127\.0\.0\.1:[0-9]*\): \([0-9]*\) .*/\2 \1 \3/p' "$WORK/monitor.out" |
-    awk '{ if (!($1 in first)) first[$1] = $2; if ($3 > 0) heard[$1] = $2; seen[$1] = seen[$1] " " $2 }
+    awk -v run=$SECONDS_RUN '{ if (!($1 in first)) first[$1] = $2; if ($3 > 0) heard[$1] = $2; seen[$1] = seen[$1] " " $2 }
          END { for (s in first) {
                    expected = ""
-                   for (t = first[s]; t <= heard[s] + 3 && t <= 7; t++) expected = expected " " t
+                   for (t = first[s]; t <= heard[s] + 3 && t <= run; t++) expected = expected " " t
                    if (seen[s] != expected) print s " in the seconds" seen[s] ", not" expected
-                   if (heard[s] + 3 < 7) left++
+                   if (heard[s] + 3 < run) left++
                }
                if (!left) print "no sender left the per-second lines" }' >"$WORK/quiet"
 [ -s "$WORK/quiet" ] && fail "quiet senders: $(cat "$WORK/quiet"): $(cat "$WORK/monitor.out")"
