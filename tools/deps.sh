@@ -61,7 +61,7 @@ deps_add_sources() {
 }
 
 # apt's reasons in a log: its error lines and the packages it names as unresolvable.
-deps_reasons() { grep -E '^E: | : (Depends|PreDepends|Breaks|Conflicts): ' | head -n 5; }
+deps_reasons() { { grep -E '^E: | : (Depends|PreDepends|Breaks|Conflicts): ' || true; } | head -n 5; }
 
 # apt-get update, once a run (again after the sources changed). A failed index is tried
 # once more; then the run goes on with what apt has, saying which index failed.
@@ -96,11 +96,12 @@ deps_blockers() {
     candidates="$(apt-cache -o APT::Default-Release="$codename" policy $closure 2>/dev/null |
         awk -v arch=":$DEPS_FOREIGN_ARCH:" '
             /^[^ ]/ { name = $1; sub(arch "$", "", name); next }
-            /^  Candidate: / && $2 != "(none)" { print name, $2 }')"
+            /^  Candidate: / && $2 != "(none)" { print name, $2 }')" || true
     dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Architecture} ${Version} ${Multi-Arch}\n' 2>/dev/null |
         awk -v native="$native" -v candidates="$candidates" '
             BEGIN { n = split(candidates, lines, "\n"); for (i = 1; i <= n; i++) { split(lines[i], f, " "); want[f[1]] = f[2] } }
-            $1 == "ii" && $3 == native && $5 == "same" && ($2 in want) && want[$2] != $4 { print $2 ":" native "=" want[$2] }'
+            $1 == "ii" && $3 == native && $5 == "same" && ($2 in want) && want[$2] != $4 { print $2 ":" native "=" want[$2] }' ||
+        true
 }
 
 # Installs the packages; with foreign ones among them, when apt cannot resolve them, one

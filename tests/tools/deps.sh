@@ -125,14 +125,16 @@ windows_ready() {
     echo i386 >"$STATE/foreign"
     : >"$STATE/etc/sources.list.d/tide-deb-src.sources"
 }
-# deps SET...: deps_ensure for each set in turn, as ./tide would, against the stand-ins;
-# its output in $STATE/out, its status in $STATE/status.
+# deps SET...: deps_ensure for each set in turn, as ./tide calls it (with its shell options:
+# a command that fails unexpectedly ends the run), against the stand-ins; its output in
+# $STATE/out, its status in $STATE/status.
 deps() {
     (
+        set -euo pipefail
         export PATH="$WORK/bin:$PATH" TIDE_APT_ETC="$STATE/etc" TIDE_OS_RELEASE="$STATE/os-release" \
             TIDE_APT_RETRY_PAUSE=0
         . "$SOURCE/tools/deps.sh"
-        for set in "$@"; do deps_ensure "$set" || exit 1; done
+        for set in "$@"; do deps_ensure "$set"; done
     ) >"$STATE/out" 2>&1
     echo $? >"$STATE/status"
 }
