@@ -64,14 +64,15 @@ unpack_source() {
     echo "$work/tree"
 }
 
-# Runs BUILD_FUNCTION TREE PREFIX into a temporary prefix beside PREFIX, then renames it
-# into place; an interrupted run leaves only the temporary folder, cleared by the next.
+# Runs BUILD_FUNCTION TREE TEMPORARY PREFIX, which builds into TEMPORARY (a folder beside
+# PREFIX) what is to be found at PREFIX, then renames TEMPORARY to PREFIX; an interrupted
+# run leaves only the temporary folder, cleared by the next.
 # Usage: build_into PREFIX BUILD_FUNCTION TREE
 build_into() {
     local prefix="$1" build="$2" tree="$3" partial="$1.partial"
     rm -rf "$partial"
     mkdir -p "$partial"
-    "$build" "$tree" "$partial"
+    "$build" "$tree" "$partial" "$prefix"
     mv -T "$partial" "$prefix"
 }
 
@@ -117,7 +118,7 @@ build_ace() {
     version="$(source_version ace)"
     prefix="$CACHE/ace-${version}-fixes${ACE_FIXES}-r${RECIPE}-mingw${TOOLCHAIN}"
     if [ -d "$prefix" ]; then echo "$prefix"; return; fi
-    say "ACE $version for $CROSS (static, once: about 11 minutes on 2 cores)"
+    say "ACE $version for $CROSS (static, once: 5 to 11 minutes on 2 cores)"
     tree="$(unpack_source ace "$version" "$CACHE/build/ace" libace-dev)"
     build_into "$prefix" make_ace "$tree"
     rm -rf "$CACHE/build/ace"
@@ -171,14 +172,14 @@ build_lua() {
     echo "$prefix"
 }
 
-# GoogleTest from the googletest package's sources, with the project's toolchain. Its CMake
-# files find the prefix from where they lie, so the renamed prefix works as installed.
+# GoogleTest from the googletest package's sources, with the project's toolchain: configured
+# for its final prefix (its pkg-config files name it), installed into the temporary one.
 make_googletest() {
-    local work="$1" prefix="$2"
+    local work="$1" partial="$2" prefix="$3"
     cmake -S /usr/src/googletest -B "$work" -DCMAKE_TOOLCHAIN_FILE="$ROOT/windows/toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON >/dev/null
     cmake --build "$work" -j "$JOBS" >/dev/null
-    cmake --install "$work" >/dev/null
+    cmake --install "$work" --prefix "$partial" >/dev/null
 }
 
 build_googletest() {
