@@ -37,7 +37,12 @@ stop_server() {
 case "${1:-}" in
     --start-server)
         stop_server
-        exec wineserver --persistent="$SUITE_SERVER_IDLE" ;;
+        # The server goes on in the background once it is ready, and so do Wine's own
+        # processes (services, devices), which the first program under a server starts: both
+        # are started here with no output, since whatever they inherit stays open until the
+        # server ends, and CTest waits for a test's output to close.
+        wineserver --persistent="$SUITE_SERVER_IDLE" </dev/null >/dev/null 2>&1
+        wineboot </dev/null >/dev/null 2>&1 ;;
     --stop-server)
         stop_server ;;
     *)
