@@ -31,10 +31,14 @@ listener = nil
 collectgarbage()
 check.equal(host.stats().notification_clients, 0, "a collected listener ends its registration")
 
--- A listener only a local of a finished function held, collected in its own handler.
+-- A listener whose last reference its own handler drops, collected in that handler. The
+-- reference is held until then: a listener held by nothing could be collected at any
+-- allocation before the text arrives, whenever the collector's pace says.
 local receiver = {texts = 0}
+local held
 function receiver:onText(list)
   self.texts = self.texts + 1
+  held = nil
   collectgarbage()
   self.collected = weak.listener == nil
   self.clients = host.stats().notification_clients
@@ -47,8 +51,9 @@ local function listen()
   dropped:OnTextData(symbol("onText"))
   assert(dropped:Open(46601, "239.255.66.1") == 0)
   dropped:Start()
+  return dropped
 end
-listen()
+held = listen()
 local speaker = xtra.new("Tidespeak")
 speaker:Open(46601, "239.255.66.1")
 speaker:SendText("last words")
