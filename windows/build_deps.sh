@@ -76,6 +76,22 @@ build_into() {
     mv -T "$partial" "$prefix"
 }
 
+# from_source NAME SOURCE_PACKAGE FETCH_AS MAKE_FUNCTION [KEY]: NAME's prefix, built by
+# MAKE_FUNCTION from the source package (FETCH_AS: see unpack_source) unless the cache has
+# it already (KEY: more of what it is keyed by); prints the prefix.
+from_source() {
+    local name="$1" package="$2" fetchAs="$3" make="$4" key="${5:-}"
+    local version prefix tree
+    version="$(source_version "$package")"
+    prefix="$CACHE/${name}-${version}${key}-r${RECIPE}-mingw${TOOLCHAIN}"
+    if [ -d "$prefix" ]; then echo "$prefix"; return; fi
+    say "$name from $package $version for $CROSS"
+    tree="$(unpack_source "$package" "$version" "$CACHE/build/$name" "$fetchAs")"
+    build_into "$prefix" "$make" "$tree"
+    rm -rf "$CACHE/build/$name"
+    echo "$prefix"
+}
+
 # One change to ACE's source as Debian ships it: a join on every interface skips an
 # interface that is up but has no IPv4 address, instead of reading through the null
 # address list that Windows gives for it (a crash of the host's process; Wine shows it
@@ -89,6 +105,7 @@ patch_ace() {
 
 make_ace() {
     local tree="$1" prefix="$2"
+    say "(ACE is static and built once: 5 to 11 minutes on 2 cores)"
     export ACE_ROOT="$tree" MPC_ROOT="$tree/MPC"
     patch_ace "$ACE_ROOT"
     echo '#include "ace/config-win32.h"' > "$ACE_ROOT/ace/config.h"
@@ -113,18 +130,6 @@ MACROS
     (cd "$ACE_ROOT" && find ace \( -name '*.h' -o -name '*.inl' -o -name '*.cpp' \) -exec cp --parents {} "$prefix/include/" \;)
 }
 
-build_ace() {
-    local version prefix tree
-    version="$(source_version ace)"
-    prefix="$CACHE/ace-${version}-fixes${ACE_FIXES}-r${RECIPE}-mingw${TOOLCHAIN}"
-    if [ -d "$prefix" ]; then echo "$prefix"; return; fi
-    say "ACE $version for $CROSS (static, once: 5 to 11 minutes on 2 cores)"
-    tree="$(unpack_source ace "$version" "$CACHE/build/ace" libace-dev)"
-    build_into "$prefix" make_ace "$tree"
-    rm -rf "$CACHE/build/ace"
-    echo "$prefix"
-}
-
 # win_iconv.c from the glib2.0 source package, as a static library. It hands every call to
 # a GNU libiconv DLL instead when $WINICONV_LIBICONV_DLL names one.
 make_win_iconv() {
@@ -132,18 +137,6 @@ make_win_iconv() {
     mkdir -p "$prefix/lib"
     "$CC" -O2 -DUSE_LIBICONV_DLL -c "$tree/glib/win_iconv.c" -o "$tree/win_iconv.o"
     "$CROSS-ar" rcs "$prefix/lib/libwin_iconv.a" "$tree/win_iconv.o"
-}
-
-build_win_iconv() {
-    local version prefix tree
-    version="$(source_version glib2.0)"
-    prefix="$CACHE/win_iconv-${version}-r${RECIPE}-mingw${TOOLCHAIN}"
-    if [ -d "$prefix" ]; then echo "$prefix"; return; fi
-    say "win_iconv from glib2.0 $version"
-    tree="$(unpack_source glib2.0 "$version" "$CACHE/build/win_iconv")"
-    build_into "$prefix" make_win_iconv "$tree"
-    rm -rf "$CACHE/build/win_iconv"
-    echo "$prefix"
 }
 
 # Lua from the lua5.4 source package: the library, without the two programs.
@@ -160,17 +153,9 @@ make_lua() {
     cp "$tree"/src/{lua.h,luaconf.h,lualib.h,lauxlib.h,lua.hpp} "$prefix/include/"
 }
 
-build_lua() {
-    local version prefix tree
-    version="$(source_version lua5.4)"
-    prefix="$CACHE/lua-${version}-r${RECIPE}-mingw${TOOLCHAIN}"
-    if [ -d "$prefix" ]; then echo "$prefix"; return; fi
-    say "Lua $version"
-    tree="$(unpack_source lua5.4 "$version" "$CACHE/build/lua")"
-    build_into "$prefix" make_lua "$tree"
-    rm -rf "$CACHE/build/lua"
-    echo "$prefix"
-}
+build_ace() { from_source ace ace libace-dev make_ace "-fixes${ACE_FIXES}"; }
+build_win_iconv() { from_source win_iconv glib2.0 glib2.0 make_win_iconv; }
+build_lua() { from_source lua lua5.4 lua5.4 make_lua; }
 
 # GoogleTest from the googletest package's sources, with the project's toolchain: configured
 # for its final prefix (its pkg-config files name it), installed into the temporary one.
