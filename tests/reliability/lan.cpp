@@ -25,8 +25,15 @@ int gLanNumber = 0;
 
 }  // namespace
 
+// The bridge's querier asks in IGMPv3, so that the hosts answer in IGMPv3. A host that has
+// heard an IGMPv2 query answers in IGMPv2, which has report suppression: a host that hears
+// another member's report for its group sends none of its own. For its first seconds,
+// until it trusts what it learned, the bridge floods reports to every port, so of two
+// hosts that join together the second hears the first and stays silent, and the bridge
+// never learns it (until a query half a minute later).
 Lan::Lan() : bridge_("tidelan" + std::to_string(++gLanNumber)) {
-    if (!RunCommand("ip link add name " + bridge_ + " type bridge mcast_snooping 1 mcast_querier 1") ||
+    if (!RunCommand("ip link add name " + bridge_ +
+                    " type bridge mcast_snooping 1 mcast_querier 1 mcast_igmp_version 3") ||
         !RunCommand("ip link set " + bridge_ + " up"))
         error_ = "cannot make the bridge " + bridge_;
 }
@@ -113,8 +120,24 @@ bool Lan::Await(int host, const std::string& word) {
         if (line == word) return true;
         hosts_[host].heard.push_back(line);
     }
-    error_ = "host " + std::to_string(host) + " ended or went silent before saying " + word;
+    error_ =
+        "host " + std::to_string(host) + " ended or went silent before saying " + word + "\n" + Report(true);
     return false;
+}
+
+std::string Lan::Report(bool withHosts) {
+    std::string report = "the bridge's ports, their states and the groups it learned:\n" +
+                         CommandOutput("ip -s link show master " + bridge_ +
+                                       "; bridge -d link show; "
+                                       "bridge -d mdb show dev " +
+                                       bridge_ + "; ip -d link show " + bridge_);
+    for (size_t i = 0; withHosts && i < hosts_.size(); ++i) {
+        const ChildProcess* process = hosts_[i].process.get();
+        if (!process || !process->started()) continue;
+        report += "host " + std::to_string(i) + "'s links:\n" +
+                  CommandOutput("nsenter -t " + std::to_string(process->id()) + " -n ip -s link show");
+    }
+    return report;
 }
 
 bool Lan::AwaitReady(int host) {
@@ -144,7 +167,7 @@ bool Lan::LearnedMember(int host, const std::string& group) {
     while (!ListsMember(host, group)) {
         if (std::chrono::steady_clock::now() > deadline) {
             error_ = "the bridge never learned that host " + std::to_string(host) + " joined " + group +
-                     ":\n" + CommandOutput("bridge mdb show dev " + bridge_);
+                     ":\n" + Report(true);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -163,6 +186,7 @@ bool Lan::Finish() {
             clean = false;
         }
     }
+    if (!clean) error_ += Report(false);  // the hosts have ended
     return clean;
 }
 

@@ -60,6 +60,11 @@ private:
         std::vector<std::string> heard;
     };
     bool ReadLine(HostProcess& host, std::string* line);
+    // What the bridge sees (each port's counters and state, the groups it learned) and,
+    // `withHosts`, the links of every host (all still running). Part of error() when a
+    // host failed, to tell a datagram the sender never sent from one the bridge never
+    // forwarded.
+    std::string Report(bool withHosts);
 
     std::string bridge_;
     std::string error_;

@@ -30,6 +30,16 @@ function check.raises(fn, text, what)
   return message
 end
 
+-- What the host counts now (`host.stats()[name]`) once Lua's collector has run a full
+-- cycle. Temporaries that hold host values (an object made for one expression, a list a
+-- handler was handed) go whenever the collector's pace says, and that pace follows every
+-- allocation before it, down to the length of the script's path: a count taken without a
+-- collection first compares garbage, not what the code under test left alive.
+function check.count(name)
+  collectgarbage()
+  return host.stats()[name]
+end
+
 -- Ends the script: status 1 when a check failed.
 function check.done()
   if check.failures > 0 then

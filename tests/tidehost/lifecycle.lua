@@ -5,17 +5,23 @@ local check = dofile(arg[0]:match("^(.-)[^/]*$") .. "check.lua")
 local weak = setmetatable({}, {__mode = "v"})
 
 -- A collected object's value is released, and a listener goes with its registration.
-local values = host.stats().values
-weak.speaker = xtra.new("Tidespeak")
-check.equal(host.stats().values, values + 1, "a new object is one host value")
+-- The object is held by a local until it is counted: in the weak table alone, any
+-- allocation in between may collect it.
+local values = check.count("values")
+local speaker = xtra.new("Tidespeak")
+weak.speaker = speaker
+check.equal(check.count("values"), values + 1, "a new object is one host value")
+speaker = nil
 collectgarbage()
 check.equal(weak.speaker, nil, "an object nobody holds is collected")
 check.equal(host.stats().values, values, "and its host value released")
 
 -- A table is held while a plug-in holds it, and let go when the plug-in lets go.
 local listener = xtra.new("Tidelisten")
-weak.held = {}
-listener:SetScriptObject(weak.held)
+local held = {}
+weak.held = held
+listener:SetScriptObject(held)
+held = nil
 collectgarbage()
 check.truthy(weak.held ~= nil, "a table the plug-in holds stays alive without a Lua reference")
 listener:SetScriptObject(nil)
@@ -25,10 +31,14 @@ listener = nil
 collectgarbage()
 check.equal(host.stats().notification_clients, 0, "a collected listener ends its registration")
 
--- A listener only a local of a finished function held, collected in its own handler.
+-- A listener whose last reference its own handler drops, collected in that handler. The
+-- reference is held until then: a listener held by nothing could be collected at any
+-- allocation before the text arrives, whenever the collector's pace says.
 local receiver = {texts = 0}
+local held
 function receiver:onText(list)
   self.texts = self.texts + 1
+  held = nil
   collectgarbage()
   self.collected = weak.listener == nil
   self.clients = host.stats().notification_clients
@@ -41,8 +51,9 @@ local function listen()
   dropped:OnTextData(symbol("onText"))
   assert(dropped:Open(46601, "239.255.66.1") == 0)
   dropped:Start()
+  return dropped
 end
-listen()
+held = listen()
 local speaker = xtra.new("Tidespeak")
 speaker:Open(46601, "239.255.66.1")
 speaker:SendText("last words")
