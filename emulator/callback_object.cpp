@@ -12,13 +12,14 @@ namespace tide::emulator {
 HostCallbackObject::HostCallbackObject(Host& host)
     : CountedInterface(host.ledger(), "HostCallback", nullptr), host_(host) {}
 
-void HostCallbackObject::Offer(const host::InterfaceId& iid, host::Unknown* target) {
-    offered_.emplace_back(iid, target);
-}
-
 void HostCallbackObject::Refuse(const host::InterfaceId& iid, bool refuse) {
     refused_.erase(std::remove(refused_.begin(), refused_.end(), iid), refused_.end());
     if (refuse) refused_.push_back(iid);
+    for (OfferedId& offer : offered_) offer.refused = IsRefused(offer.iid);
+}
+
+bool HostCallbackObject::IsRefused(const host::InterfaceId& iid) const {
+    return std::find(refused_.begin(), refused_.end(), iid) != refused_.end();
 }
 
 host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, void** out) {
@@ -28,9 +29,10 @@ host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, vo
         return kBadArgument;
     }
     *out = nullptr;
-    if (std::find(refused_.begin(), refused_.end(), *iid) != refused_.end()) return host::kNoSuchInterface;
-    for (const auto& offer : offered_) {
-        if (offer.first == *iid) return offer.second->QueryInterface(iid, out);
+    // A refused id is answered as one never offered; an id offered twice, by the first.
+    for (const OfferedId& offer : offered_) {
+        if (offer.iid == *iid)
+            return offer.refused ? host::kNoSuchInterface : offer.handOut(offer.target, out);
     }
     return host::kNoSuchInterface;
 }
