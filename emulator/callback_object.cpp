@@ -22,12 +22,15 @@ bool HostCallbackObject::IsRefused(const host::InterfaceId& iid) const {
     return std::find(refused_.begin(), refused_.end(), iid) != refused_.end();
 }
 
-host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, void** out) {
+host::Status HostCallbackObject::RefuseQuery() {
     if (!ledger_.OnHostThread("HostCallback::QueryInterface")) return kWrongThread;
-    if (!iid || !out) {
-        Misuse("QueryInterface with a null argument");
-        return kBadArgument;
-    }
+    Misuse("QueryInterface with a null argument");
+    return kBadArgument;
+}
+
+host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, void** out) {
+    // Asked before every value operation of a plug-in: the refusals are out of line.
+    if (!ledger_.IsHostThread() || !iid || !out) return RefuseQuery();
     *out = nullptr;
     // A refused id is answered as one never offered; an id offered twice, by the first.
     for (const OfferedId& offer : offered_) {

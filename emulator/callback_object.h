@@ -49,6 +49,8 @@ private:
         return static_cast<CountedInterface<Interface>*>(static_cast<Interface*>(target))->HandOut(out);
     }
     bool IsRefused(const host::InterfaceId& iid) const;
+    // A query from another thread or with a null argument: recorded, and its answer.
+    [[gnu::noinline, gnu::cold]] host::Status RefuseQuery();
 
     Host& host_;
     std::vector<OfferedId> offered_;  // in the order offered, the busiest first

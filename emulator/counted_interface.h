@@ -48,14 +48,12 @@ public:
     }
 
     uint32_t TIDE_CALL Release() override {
-        if (!ledger_.OnHostThread("Release")) return refs_.refs;
-        if (refs_.refs == 0) {
-            ReleasedTooOften();
-            return 0;
-        }
+        // The checks' failures are answered out of line: a plug-in releases a host
+        // service after every value operation.
+        if (!ledger_.IsHostThread() || refs_.refs == 0) return RefuseRelease();
         ++ledger_.counters().interfaceReleases;
         uint32_t left = --refs_.refs;
-        if (left == 0) OnLastRelease();  // may delete this
+        if (left == 0) return ReleasedLast();  // may delete this
         return left;
     }
 
@@ -96,8 +94,14 @@ protected:
     Ledger& ledger_;
 
 private:
-    [[gnu::noinline, gnu::cold]] void ReleasedTooOften() {
+    [[gnu::noinline, gnu::cold]] uint32_t RefuseRelease() {
+        if (!ledger_.OnHostThread("Release")) return refs_.refs;
         ledger_.Error(refs_.name + " was released more often than it was handed out");
+        return 0;
+    }
+    [[gnu::noinline]] uint32_t ReleasedLast() {
+        OnLastRelease();
+        return 0;
     }
 
     InterfaceRefs refs_;

@@ -41,6 +41,8 @@ public:
     // The constructing thread becomes the host's thread.
     Ledger();
 
+    // True on the host's thread, recording nothing.
+    bool IsHostThread() const { return ThreadMarker() == hostThread_; }
     // True on the host's thread; otherwise records an error naming `entry`.
     bool OnHostThread(const char* entry) {
         // Asked on every entry of every host interface: a thread-local address is the
