@@ -50,7 +50,7 @@ private:
     }
     bool IsRefused(const host::InterfaceId& iid) const;
     // A query from another thread or with a null argument: recorded, and its answer.
-    [[gnu::noinline, gnu::cold]] host::Status RefuseQuery();
+    [[gnu::noinline]] host::Status RefuseQuery();
 
     Host& host_;
     std::vector<OfferedId> offered_;  // in the order offered, the busiest first

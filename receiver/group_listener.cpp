@@ -142,6 +142,11 @@ size_t GroupListener::QueuedBlocks() {
     return queue.size();
 }
 
+size_t GroupListener::SpareBlocks() {
+    std::lock_guard<std::mutex> guard(queueLock);
+    return spareBlocks.size();
+}
+
 std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
     std::lock_guard<std::mutex> guard(queueLock);
     if (spareBlocks.empty()) return nullptr;

@@ -100,6 +100,8 @@ public:
     void Recycle(std::unique_ptr<ReceiveBlock> block);
 
     size_t QueuedBlocks();
+    // Delivered blocks kept for the receive thread to fill again.
+    size_t SpareBlocks();
 
 private:
     void ReceiveLoop();
