@@ -67,8 +67,8 @@ def main():
                     skip_next_cost = False
                     continue
                 fields = line.split()
-                if len(fields) >= 2:
-                    totals[layer_of(obj, function)] += int(fields[1])
+                if len(fields) >= 2 and fields[-1].isdigit():
+                    totals[layer_of(obj, function)] += int(fields[-1])
     total = sum(totals.values())
     divisor = float(sys.argv[2]) if len(sys.argv) > 2 else 0
     for layer in LAYERS:

@@ -74,6 +74,15 @@ for round in $(seq "$ROUNDS"); do
         wait "$TEXTS_PID" 2>/dev/null
         emit deliver-text "$rate" datagrams/s
         emit deliver-text-count "$delivered" datagrams
+        # Texts lost while the host is busy delivering, beside a raw loop's loss under the
+        # same load (a receive thread and a thread that never rests).
+        emit deliver-text-lost "$(( TEXT_DATAGRAMS - delivered ))" datagrams
+        coproc BUSY { "$THROUGHPUT" receive-busy "$TEXT_DATAGRAMS" 239.255.63.6 46306; }
+        read -r ready <&"${BUSY[0]}"
+        "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.6 46306 >/dev/null
+        read -r received <&"${BUSY[0]}"
+        wait "$BUSY_PID" 2>/dev/null
+        emit receive-busy-lost "$(( TEXT_DATAGRAMS - received ))" datagrams
         read -r delivered cpu < <("$TIDEHOST" "$HERE/text_cost.lua" 239.255.63.5 46305 "$COST_TEXTS")
         emit text-host-cpu "$(awk -v c="$cpu" -v n="$delivered" 'BEGIN {printf "%.3f", n ? 1e6 * c / n : 0}')" "us/text"
     fi

@@ -6,6 +6,9 @@
 //   tide_throughput receive-raw|receive-raw-fresh|receive-listener|receive-listener-warm DATAGRAMS
 //   tide_throughput receive-copy BYTES GROUP PORT THREADS (the fair limit of binary delivery:
 //                                                      prints "ready", then "complete T")
+//   tide_throughput receive-busy DATAGRAMS GROUP PORT (a raw loop beside a busy thread, as a
+//                                                      listener beside a busy host: prints
+//                                                      "ready", then how many it got)
 //   tide_throughput idle-listener SECONDS
 //   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
 //   tide_throughput send-message BYTES GROUP PORT     (one binary message at full speed;
@@ -355,6 +358,31 @@ double SendMessage(long bytes, const char* group, uint16_t port) {
     return began;
 }
 
+// The raw loop's loss under the load a text delivery puts on the machine: a receive
+// thread that keeps nothing, beside a thread that never rests (the host thread delivering).
+void ReceiveBusy(long datagrams, const char* group, uint16_t port) {
+    int fd = JoinedSocket(group, port, kReceiveBufferBytes);
+    std::atomic<bool> done{false};
+    std::thread busy([&] {
+        volatile uint64_t spins = 0;
+        while (!done) spins = spins + 1;
+    });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::vector<uint8_t> buffer(65536);
+    long count = 0;
+    // Until all have come, or nothing more for half a second once the first has.
+    while (count < datagrams) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, count == 0 ? 30000 : 500) != 1) break;
+        if (recv(fd, buffer.data(), buffer.size(), 0) > 0) ++count;
+    }
+    done = true;
+    busy.join();
+    close(fd);
+    std::printf("%ld\n", count);
+}
+
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -409,6 +437,8 @@ int main(int argc, char** argv) {
                     SendMessage(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
     } else if (row == "receive-copy" && argc > 5) {
         ReceiveCopy(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4])), std::atoi(argv[5]));
+    } else if (row == "receive-busy" && argc > 4) {
+        ReceiveBusy(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4])));
     } else if (row == "idle-listener") {
         std::printf("%s %.2f %%cpu\n", row.c_str(), IdleListener(count));
     } else {
