@@ -22,6 +22,7 @@ receiving receive-raw-rate receive-raw-rate raw_recv_loop,_keeps_nothing raw_rec
 receiving receive-raw-fresh-rate receive-raw-fresh-rate raw_loop,_keeps_all_in_fresh_memory raw_fresh
 receiving receive-listener-rate receive-raw-fresh-rate GroupListener -
 receiving receive-listener-warm-rate receive-raw-fresh-rate GroupListener,_warm -
+receiving receive-listener-second-rate receive-raw-fresh-rate GroupListener,_second_burst -
 receiving iperf-received receive-raw-rate iperf2 -
 delivery receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
 delivery deliver-text receive-raw-rate text_to_a_Lua_handler -

@@ -56,7 +56,7 @@ for round in $(seq "$ROUNDS"); do
             emit "$row" "$value" "$unit"
         done
     done
-    for row in receive-raw receive-raw-fresh receive-listener receive-listener-warm; do
+    for row in receive-raw receive-raw-fresh receive-listener receive-listener-second receive-listener-warm; do
         read -r _ count _ rate _ < <("$THROUGHPUT" "$row" "$BURST_DATAGRAMS")
         emit "$row" "$count" datagrams
         emit "$row-rate" "$rate" datagrams/s
@@ -157,6 +157,9 @@ awk '
             # A burst kept whole is kept in fresh memory.
             if (r == "receive-raw-fresh" || r == "receive-listener" || r == "receive-listener-warm") base = "receive-raw-fresh"
             if (r == "receive-raw-fresh-rate" || r == "receive-listener-rate" || r == "receive-listener-warm-rate") base = "receive-raw-fresh-rate"
+            # A second burst meets the blocks the first one left: as warm as the warm row.
+            if (r == "receive-listener-second") base = "receive-listener-warm"
+            if (r == "receive-listener-second-rate") base = "receive-listener-warm-rate"
             if (r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
             # A message is put together in fresh memory (also by two threads, as the listener does).
             if (r == "receive-copy-2" || r == "deliver-binary") base = "receive-copy"
