@@ -18,19 +18,23 @@ sending send-raw-block send-raw raw_loop,_from_a_block raw_block
 sending send-sender send-raw-block DatagramSender -
 sending send-plugin send-raw-block SendBuffer_(module) -
 sending iperf-sent send-raw iperf2 -
-receiving receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
-receiving receive-listener-rate receive-raw-rate GroupListener -
-receiving receive-listener-warm-rate receive-raw-rate GroupListener,_warm -
+receiving receive-raw-rate receive-raw-rate raw_recv_loop,_keeps_nothing raw_recv
+receiving receive-raw-fresh-rate receive-raw-fresh-rate raw_loop,_keeps_all_in_fresh_memory raw_fresh
+receiving receive-listener-rate receive-raw-fresh-rate GroupListener -
+receiving receive-listener-warm-rate receive-raw-fresh-rate GroupListener,_warm -
+receiving receive-listener-second-rate receive-raw-fresh-rate GroupListener,_second_burst -
 receiving iperf-received receive-raw-rate iperf2 -
 delivery receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
 delivery deliver-text receive-raw-rate text_to_a_Lua_handler -
-delivery deliver-binary receive-raw-rate binary_to_a_Lua_handler -
+delivery receive-copy receive-copy raw_copy_into_fresh_64_MiB raw_copy
+delivery receive-copy-2 receive-copy raw_copy,_2_threads -
+delivery deliver-binary receive-copy binary_to_a_Lua_handler -
 LAYOUT
 
 # Every figure in datagrams per second: a binary message's rate counts its fragments.
 awk -F, 'NR > 1 {
         value = $2
-        if ($1 == "deliver-binary") { value = $2 * 1e6 / 20480; $3 = "datagrams/s" }
+        if ($3 == "MB/s") { value = $2 * 1e6 / 20480; $3 = "datagrams/s" }
         if ($3 == "datagrams/s") print $1, value
     }' "$CSV" >"$DATA/values"
 

@@ -2,10 +2,12 @@
 # The benchmark table: every row, several rounds, medians, and each row's ratio to the
 # raw baseline of the same run; a CSV and a chart under bench/results/. ./tide bench
 # runs it inside a private network namespace, with a release build.
-#   bench/run.sh BUILD_DIR        (TIDE_BENCH_ROUNDS=5 by default)
+#   bench/run.sh BUILD_DIR        (TIDE_BENCH_ROUNDS=5 by default; the send rows run
+#                                  TIDE_BENCH_SEND_ROUNDS=15 times in all, spread over them)
 set -uo pipefail
 BUILD="$1"
 ROUNDS="${TIDE_BENCH_ROUNDS:-5}"
+SEND_ROUNDS="${TIDE_BENCH_SEND_ROUNDS:-15}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 RESULTS="$HERE/results"
 mkdir -p "$RESULTS"
@@ -19,33 +21,52 @@ SEND_DATAGRAMS=3277        # one 64 MiB block
 MESSAGE_BYTES=$((64 * 1024 * 1024))
 BURST_DATAGRAMS=20000
 TEXT_DATAGRAMS=50000
+# Texts queued and then delivered for the host thread's CPU per text, and under callgrind
+# (a fixed count: instructions are deterministic) for the instructions per text.
+COST_TEXTS=4000
+COUNTED_TEXTS=1000
 IDLE_SECONDS=5
 
 emit() { echo "$1 $2 $3" >> "$RAW"; }
 say() { printf '  %s\n' "$*" >&2; }
 
+# One binary message received by another process (ROW, then the command that prints
+# "ready" and then "complete T"), sent by this one: its rate in MB/s from the first datagram
+# sent to the whole message put together.
+message_row() {
+    local row="$1"
+    shift
+    coproc MESSAGE { "$@"; }
+    read -r ready <&"${MESSAGE[0]}"
+    read -r _ began _ < <("$THROUGHPUT" send-message "$MESSAGE_BYTES" 239.255.63.1 46301)
+    read -r state completed <&"${MESSAGE[0]}"
+    wait "$MESSAGE_PID" 2>/dev/null
+    emit "$row" "$(awk -v b="$MESSAGE_BYTES" -v s="$began" -v e="$completed" \
+        'BEGIN {printf "%.1f", (e > s) ? b / (e - s) / 1e6 : 0}')" MB/s
+    emit "$row-complete" "$([ "$state" = complete ] && echo 1 || echo 0)" "runs"
+}
+
+SEND_EACH=$(( (SEND_ROUNDS + ROUNDS - 1) / ROUNDS ))
 for round in $(seq "$ROUNDS"); do
     say "round $round of $ROUNDS"
-    for row in send-raw send-raw-block send-sender send-plugin; do
-        read -r _ value unit < <("$THROUGHPUT" "$row" "$SEND_DATAGRAMS")
-        emit "$row" "$value" "$unit"
+    # The send rows alternate, so that the machine's changing load falls on all of them.
+    for _ in $(seq "$SEND_EACH"); do
+        for row in send-raw send-raw-block send-sender send-plugin; do
+            read -r _ value unit < <("$THROUGHPUT" "$row" "$SEND_DATAGRAMS")
+            emit "$row" "$value" "$unit"
+        done
     done
-    for row in receive-raw receive-listener receive-listener-warm; do
+    for row in receive-raw receive-raw-fresh receive-listener receive-listener-second receive-listener-warm; do
         read -r _ count _ rate _ < <("$THROUGHPUT" "$row" "$BURST_DATAGRAMS")
         emit "$row" "$count" datagrams
         emit "$row-rate" "$rate" datagrams/s
     done
+    message_row receive-copy "$THROUGHPUT" receive-copy "$MESSAGE_BYTES" 239.255.63.1 46301 1
+    message_row receive-copy-2 "$THROUGHPUT" receive-copy "$MESSAGE_BYTES" 239.255.63.1 46301 2
     if [ -x "$TIDEHOST" ]; then
         # The message comes from another process, as from a peer; its rate runs from the
         # first datagram sent to the whole message in the handler.
-        coproc BINARY { "$TIDEHOST" "$HERE/deliver_binary.lua" 239.255.63.1 46301 "$MESSAGE_BYTES"; }
-        read -r ready <&"${BINARY[0]}"
-        read -r _ began _ < <("$THROUGHPUT" send-message "$MESSAGE_BYTES" 239.255.63.1 46301)
-        read -r state completed <&"${BINARY[0]}"
-        wait "$BINARY_PID" 2>/dev/null
-        emit deliver-binary "$(awk -v b="$MESSAGE_BYTES" -v s="$began" -v e="$completed" \
-            'BEGIN {printf "%.1f", (e > s) ? b / (e - s) / 1e6 : 0}')" MB/s
-        emit deliver-binary-complete "$([ "$state" = complete ] && echo 1 || echo 0)" "runs"
+        message_row deliver-binary "$TIDEHOST" "$HERE/deliver_binary.lua" 239.255.63.1 46301 "$MESSAGE_BYTES"
         coproc TEXTS { "$TIDEHOST" "$HERE/deliver_text.lua" 239.255.63.2 46302 "$TEXT_DATAGRAMS"; }
         read -r ready <&"${TEXTS[0]}"
         "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.2 46302 >/dev/null
@@ -53,6 +74,17 @@ for round in $(seq "$ROUNDS"); do
         wait "$TEXTS_PID" 2>/dev/null
         emit deliver-text "$rate" datagrams/s
         emit deliver-text-count "$delivered" datagrams
+        # Texts lost while the host is busy delivering, beside a raw loop's loss under the
+        # same load (a receive thread and a thread that never rests).
+        emit deliver-text-lost "$(( TEXT_DATAGRAMS - delivered ))" datagrams
+        coproc BUSY { "$THROUGHPUT" receive-busy "$TEXT_DATAGRAMS" 239.255.63.6 46306; }
+        read -r ready <&"${BUSY[0]}"
+        "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.6 46306 >/dev/null
+        read -r received <&"${BUSY[0]}"
+        wait "$BUSY_PID" 2>/dev/null
+        emit receive-busy-lost "$(( TEXT_DATAGRAMS - received ))" datagrams
+        read -r delivered cpu < <("$TIDEHOST" "$HERE/text_cost.lua" 239.255.63.5 46305 "$COST_TEXTS")
+        emit text-host-cpu "$(awk -v c="$cpu" -v n="$delivered" 'BEGIN {printf "%.3f", n ? 1e6 * c / n : 0}')" "us/text"
     fi
     if command -v iperf >/dev/null; then
         iperf -s -u -B 239.255.63.4 -p 46304 -l 20512 > "$RAW.iperf" 2>&1 &
@@ -81,6 +113,21 @@ if [ -x "$TIDEHOST" ]; then
     emit idle-host-run "$(echo "$times" | awk '{printf "%.2f", 100 * ($2 + $3) / $1}')" "%cpu"
 fi
 
+# Instructions per delivered text, counted by callgrind inside DeliverOne (the whole of a
+# delivery: plug-in, host, Lua), by layer.
+LAYERS=""
+if [ -x "$TIDEHOST" ] && command -v valgrind >/dev/null; then
+    say "instructions per delivered text (callgrind, $COUNTED_TEXTS texts)"
+    PROFILE="$(mktemp)"
+    read -r delivered _ < <(valgrind --tool=callgrind --callgrind-out-file="$PROFILE" --toggle-collect='*DeliverOne*' \
+        "$TIDEHOST" "$HERE/text_cost.lua" 239.255.63.5 46305 "$COUNTED_TEXTS" 0.01 2>/dev/null)
+    if [ "${delivered:-0}" -gt 0 ]; then
+        LAYERS="$("$HERE/callgrind_layers.py" "$PROFILE" "$delivered")"
+        emit text-instructions "$(echo "$LAYERS" | awk '$1 == "total" {print $3}')" "instructions/text"
+    fi
+    rm -f "$PROFILE"*
+fi
+
 # Medians, ratios, table, CSV, chart.
 STAMP="$(date +%Y%m%d-%H%M%S)"
 CSV="$RESULTS/bench-$STAMP.csv"
@@ -90,7 +137,7 @@ sort -k1,1 -k2,2g "$RAW" | awk '
         for (i = 1; i <= n; i++) {
             k = split(substr(values[order[i]], 2), v, " ")
             median = (k % 2) ? v[(k + 1) / 2] : (v[k / 2] + v[k / 2 + 1]) / 2
-            if (order[i] == "deliver-binary-complete") { median = 0; for (j = 1; j <= k; j++) median += v[j]; unit[order[i]] = "of " k " runs" }
+            if (order[i] ~ /-complete$/) { median = 0; for (j = 1; j <= k; j++) median += v[j]; unit[order[i]] = "of " k " runs" }
             print order[i], median, unit[order[i]]
         }
     }' > "$RAW.medians"
@@ -102,20 +149,34 @@ awk '
         printf "%-26s %16s  %-14s %s\n", "row", "median", "unit", "ratio to the raw baseline"
         for (i = 1; i <= n; i++) {
             r = rows[i]; text = ""; base = ""; scale = 1
-            if (r == "send-raw-block" || r == "send-sender" || r == "send-plugin" || r == "iperf-sent") base = "send-raw"
-            if (r == "receive-listener" || r == "receive-listener-warm") base = "receive-raw"
-            if (r == "receive-listener-rate" || r == "receive-listener-warm-rate" || r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
-            if (r == "deliver-binary") { base = "receive-raw-rate"; scale = 1e6 / 20512 }
-            if (base != "") text = ratio(r, base, scale)
+            # Each row beside its fair limit: the raw loop that does the same work.
+            if (r == "send-raw-block" || r == "iperf-sent") base = "send-raw"
             # A large message is read from memory the cache does not hold: the raw loop that
             # does the same is the limit a sender of one can reach.
-            if (r == "send-sender" || r == "send-plugin") text = text ", " ratio(r, "send-raw-block", 1)
+            if (r == "send-sender" || r == "send-plugin") base = "send-raw-block"
+            # A burst kept whole is kept in fresh memory.
+            if (r == "receive-raw-fresh" || r == "receive-listener" || r == "receive-listener-warm") base = "receive-raw-fresh"
+            if (r == "receive-raw-fresh-rate" || r == "receive-listener-rate" || r == "receive-listener-warm-rate") base = "receive-raw-fresh-rate"
+            # A second burst meets the blocks the first one left: as warm as the warm row.
+            if (r == "receive-listener-second") base = "receive-listener-warm"
+            if (r == "receive-listener-second-rate") base = "receive-listener-warm-rate"
+            if (r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
+            # A message is put together in fresh memory (also by two threads, as the listener does).
+            if (r == "receive-copy-2" || r == "deliver-binary") base = "receive-copy"
+            if (r == "deliver-binary") text = ratio(r, "receive-copy-2", 1)
+            if (base != "") text = ratio(r, base, scale) (text != "" ? ", " text : "")
+            if (r == "receive-listener" || r == "receive-listener-warm" || r == "receive-raw-fresh") text = text ", " ratio(r, "receive-raw", 1)
+            if (r == "send-sender" || r == "send-plugin") text = text ", " ratio(r, "send-raw", 1)
             printf "%-26s %16.2f  %-14s %s\n", r, m[r], u[r], text
             split(text, parts, " ")
             printf "%s,%s,%s,%s,%s\n", r, m[r], u[r], parts[1], base >> CSV
         }
     }' CSV="$CSV" "$RAW.medians"
 cp "$CSV" "$RESULTS/latest.csv"
+if [ -n "$LAYERS" ]; then
+    echo "instructions per delivered text by layer (layer, instructions in all, per text, share):"
+    echo "$LAYERS" | sed 's/^/  /'
+fi
 
 # The chart: each row beside its baseline, bars from zero, ratios written on them.
 CHART="$RESULTS/bench-$STAMP.png"

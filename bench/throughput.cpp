@@ -3,7 +3,13 @@
 // receiver gets of a full-speed burst. Run inside a private network (./tide bench).
 //
 //   tide_throughput send-raw|send-raw-block|send-sender|send-plugin DATAGRAMS
-//   tide_throughput receive-raw|receive-listener|receive-listener-warm DATAGRAMS
+//   tide_throughput receive-raw|receive-raw-fresh|receive-listener|receive-listener-second|
+//                   receive-listener-warm DATAGRAMS
+//   tide_throughput receive-copy BYTES GROUP PORT THREADS (the fair limit of binary delivery:
+//                                                      prints "ready", then "complete T")
+//   tide_throughput receive-busy DATAGRAMS GROUP PORT (a raw loop beside a busy thread, as a
+//                                                      listener beside a busy host: prints
+//                                                      "ready", then how many it got)
 //   tide_throughput idle-listener SECONDS
 //   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
 //   tide_throughput send-message BYTES GROUP PORT     (one binary message at full speed;
@@ -11,10 +17,14 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -162,24 +172,149 @@ Received ReceiveRaw(long datagrams) {
     return {static_cast<double>(received), received / burst};
 }
 
-Received ReceiveListener(long datagrams) {
+// The raw loop that does what the listener must: keeps every datagram of the burst, each
+// in a block of fresh memory. Its pages are the system's price the listener pays too.
+Received ReceiveRawFresh(long datagrams) {
+    int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
+    std::vector<std::unique_ptr<uint8_t[]>> kept;
+    kept.reserve(static_cast<size_t>(datagrams));
+    std::thread receiver([&] {
+        for (;;) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, kSettleMilliseconds) != 1) return;
+            std::unique_ptr<uint8_t[]> block(new uint8_t[kDatagramBytes]);
+            if (recv(fd, block.get(), kDatagramBytes, 0) > 0) kept.push_back(std::move(block));
+        }
+    });
+    auto start = Clock::now();
+    SendBurst(kGroup, kPort, datagrams);
+    double burst = Seconds(start);
+    receiver.join();
+    close(fd);
+    return {static_cast<double>(kept.size()), kept.size() / burst};
+}
+
+// The raw loop that puts a binary message together as the listener must: each payload
+// copied into a message buffer of fresh memory, made at the message's first datagram.
+// With two threads, as the listener has, one receives into reused blocks and queues them,
+// the other copies. Prints "ready" once joined, then "complete T" (monotonic seconds) or
+// "incomplete 0" after 20 seconds.
+void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
+    int fd = JoinedSocket(group, port, kReceiveBufferBytes);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::unique_ptr<uint8_t[]> message;
+    int32_t fragments = 0;
+    bool complete = false;
+    double completed = 0;
+    // Takes one datagram; true once the message is whole.
+    auto take = [&](const uint8_t* datagram, ptrdiff_t length) {
+        if (length < kHeaderBytes) return false;
+        const DatagramHeader header = ReadHeader(datagram);
+        if (header.data_tsize != bytes || header.data_offset < 0 || header.data_size < 0 ||
+            header.data_offset + header.data_size > bytes || kHeaderBytes + header.data_size > length)
+            return false;
+        if (!message) message.reset(new uint8_t[static_cast<size_t>(bytes)]);
+        std::memcpy(message.get() + header.data_offset, datagram + kPayloadOffset,
+                    static_cast<size_t>(header.data_size));
+        return ++fragments == header.tcount;
+    };
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    if (threads <= 1) {
+        std::vector<uint8_t> block(kDatagramBytes);
+        while (!complete && Clock::now() < deadline) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, 100) != 1) continue;
+            complete = take(block.data(), recv(fd, block.data(), block.size(), 0));
+        }
+    } else {
+        struct Block {
+            uint8_t bytes[kDatagramBytes];
+            ptrdiff_t length;
+        };
+        std::mutex lock;
+        std::deque<std::unique_ptr<Block>> queue;
+        std::vector<std::unique_ptr<Block>> spares;
+        std::atomic<bool> done{false};
+        std::thread receiver([&] {
+            std::unique_ptr<Block> block;
+            while (!done && Clock::now() < deadline) {
+                if (!block) {
+                    std::lock_guard<std::mutex> hold(lock);
+                    if (!spares.empty()) {
+                        block = std::move(spares.back());
+                        spares.pop_back();
+                    }
+                }
+                if (!block) block = std::make_unique<Block>();
+                // As the listener does: take a waiting datagram at once, else wait for one.
+                block->length = recv(fd, block->bytes, kDatagramBytes, MSG_DONTWAIT);
+                if (block->length < 0) {
+                    pollfd ready{fd, POLLIN, 0};
+                    poll(&ready, 1, 100);
+                    continue;
+                }
+                std::lock_guard<std::mutex> hold(lock);
+                queue.push_back(std::move(block));
+            }
+        });
+        // The copying thread looks at the queue without waiting, as host.run's busy rounds do.
+        while (!complete && Clock::now() < deadline) {
+            std::unique_ptr<Block> block;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                if (!queue.empty()) {
+                    block = std::move(queue.front());
+                    queue.pop_front();
+                }
+            }
+            if (!block) {
+                std::this_thread::yield();
+                continue;
+            }
+            complete = take(block->bytes, block->length);
+            std::lock_guard<std::mutex> hold(lock);
+            spares.push_back(std::move(block));
+        }
+        done = true;
+        receiver.join();
+    }
+    completed = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    close(fd);
+    if (complete) {
+        std::printf("complete %.6f\n", completed);
+    } else {
+        std::printf("incomplete 0\n");
+    }
+}
+
+Received ReceiveListener(long datagrams, bool second = false) {
     GroupListener listener;
     if (listener.Join(kPort, kWideGroup) != 0) {
         std::fprintf(stderr, "cannot join %s\n", kGroup);
         std::exit(2);
     }
     listener.Start();
+    // Settled once the count stops growing.
+    auto settle = [&] {
+        size_t queued = 0;
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMilliseconds));
+            size_t now = listener.QueuedBlocks();
+            if (now == queued) return queued;
+            queued = now;
+        }
+    };
+    if (second) {
+        // A first burst, delivered (its blocks handed back), then the one measured.
+        SendBurst(kGroup, kPort, datagrams);
+        settle();
+        while (std::unique_ptr<ReceiveBlock> block = listener.TakeFront()) listener.Recycle(std::move(block));
+    }
     auto start = Clock::now();
     SendBurst(kGroup, kPort, datagrams);
     double burst = Seconds(start);
-    // Settled once the count stops growing.
-    size_t queued = 0;
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMilliseconds));
-        size_t now = listener.QueuedBlocks();
-        if (now == queued) break;
-        queued = now;
-    }
+    const size_t queued = settle();
     listener.Stop();
     return {static_cast<double>(queued), queued / burst};
 }
@@ -233,6 +368,31 @@ double SendMessage(long bytes, const char* group, uint16_t port) {
     return began;
 }
 
+// The raw loop's loss under the load a text delivery puts on the machine: a receive
+// thread that keeps nothing, beside a thread that never rests (the host thread delivering).
+void ReceiveBusy(long datagrams, const char* group, uint16_t port) {
+    int fd = JoinedSocket(group, port, kReceiveBufferBytes);
+    std::atomic<bool> done{false};
+    std::thread busy([&] {
+        volatile uint64_t spins = 0;
+        while (!done) spins = spins + 1;
+    });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::vector<uint8_t> buffer(65536);
+    long count = 0;
+    // Until all have come, or nothing more for half a second once the first has.
+    while (count < datagrams) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, count == 0 ? 30000 : 500) != 1) break;
+        if (recv(fd, buffer.data(), buffer.size(), 0) > 0) ++count;
+    }
+    done = true;
+    busy.join();
+    close(fd);
+    std::printf("%ld\n", count);
+}
+
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -272,10 +432,13 @@ int main(int argc, char** argv) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendSender(count));
     } else if (row == "send-plugin") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendPlugin(count, plugins));
-    } else if (row == "receive-raw" || row == "receive-listener" || row == "receive-listener-warm") {
-        Received got = row == "receive-raw"        ? ReceiveRaw(count)
-                       : row == "receive-listener" ? ReceiveListener(count)
-                                                   : ReceiveListenerWarm(count);
+    } else if (row == "receive-raw" || row == "receive-raw-fresh" || row == "receive-listener" ||
+               row == "receive-listener-second" || row == "receive-listener-warm") {
+        Received got = row == "receive-raw"               ? ReceiveRaw(count)
+                       : row == "receive-raw-fresh"       ? ReceiveRawFresh(count)
+                       : row == "receive-listener"        ? ReceiveListener(count)
+                       : row == "receive-listener-second" ? ReceiveListener(count, true)
+                                                          : ReceiveListenerWarm(count);
         std::printf("%s %.0f datagrams %.1f datagrams/s\n", row.c_str(), got.datagrams, got.perSecond);
     } else if (row == "send-texts" && argc > 4) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(),
@@ -283,6 +446,10 @@ int main(int argc, char** argv) {
     } else if (row == "send-message" && argc > 4) {
         std::printf("%s %.6f began\n", row.c_str(),
                     SendMessage(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));
+    } else if (row == "receive-copy" && argc > 5) {
+        ReceiveCopy(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4])), std::atoi(argv[5]));
+    } else if (row == "receive-busy" && argc > 4) {
+        ReceiveBusy(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4])));
     } else if (row == "idle-listener") {
         std::printf("%s %.2f %%cpu\n", row.c_str(), IdleListener(count));
     } else {

@@ -12,25 +12,30 @@ namespace tide::emulator {
 HostCallbackObject::HostCallbackObject(Host& host)
     : CountedInterface(host.ledger(), "HostCallback", nullptr), host_(host) {}
 
-void HostCallbackObject::Offer(const host::InterfaceId& iid, host::Unknown* target) {
-    offered_.emplace_back(iid, target);
-}
-
 void HostCallbackObject::Refuse(const host::InterfaceId& iid, bool refuse) {
     refused_.erase(std::remove(refused_.begin(), refused_.end(), iid), refused_.end());
     if (refuse) refused_.push_back(iid);
+    for (OfferedId& offer : offered_) offer.refused = IsRefused(offer.iid);
+}
+
+bool HostCallbackObject::IsRefused(const host::InterfaceId& iid) const {
+    return std::find(refused_.begin(), refused_.end(), iid) != refused_.end();
+}
+
+host::Status HostCallbackObject::RefuseQuery() {
+    if (!ledger_.OnHostThread("HostCallback::QueryInterface")) return kWrongThread;
+    Misuse("QueryInterface with a null argument");
+    return kBadArgument;
 }
 
 host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, void** out) {
-    if (!ledger_.OnHostThread("HostCallback::QueryInterface")) return kWrongThread;
-    if (!iid || !out) {
-        Misuse("QueryInterface with a null argument");
-        return kBadArgument;
-    }
+    // Asked before every value operation of a plug-in: the refusals are out of line.
+    if (!ledger_.IsHostThread() || !iid || !out) return RefuseQuery();
     *out = nullptr;
-    if (std::find(refused_.begin(), refused_.end(), *iid) != refused_.end()) return host::kNoSuchInterface;
-    for (const auto& offer : offered_) {
-        if (offer.first == *iid) return offer.second->QueryInterface(iid, out);
+    // A refused id is answered as one never offered; an id offered twice, by the first.
+    for (const OfferedId& offer : offered_) {
+        if (offer.iid == *iid)
+            return offer.refused ? host::kNoSuchInterface : offer.handOut(offer.target, out);
     }
     return host::kNoSuchInterface;
 }

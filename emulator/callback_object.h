@@ -26,14 +26,34 @@ public:
     host::Status TIDE_CALL NewHostObject(const host::ClassId* classId, const host::InterfaceId* iid,
                                          void** out) override;
 
-    // `target` answers queries for `iid` (it must own that id itself).
-    void Offer(const host::InterfaceId& iid, host::Unknown* target);
+    // `target` answers queries for `iid`, which must be its own id: the callback hands
+    // out its references directly.
+    template <class Interface>
+    void Offer(const host::InterfaceId& iid, CountedInterface<Interface>* target) {
+        offered_.push_back(
+            OfferedId{iid, static_cast<Interface*>(target), &HandOut<Interface>, IsRefused(iid)});
+    }
     void Refuse(const host::InterfaceId& iid, bool refuse);
     void RefuseNewHostObject(bool refuse) { refuseNewHostObject_ = refuse; }
 
 private:
+    // An offered id, with whether a test refuses it now: looked at on every query.
+    struct OfferedId {
+        host::InterfaceId iid;
+        host::Unknown* target;
+        host::Status (*handOut)(host::Unknown* target, void** out);
+        bool refused;
+    };
+    template <class Interface>
+    static host::Status HandOut(host::Unknown* target, void** out) {
+        return static_cast<CountedInterface<Interface>*>(static_cast<Interface*>(target))->HandOut(out);
+    }
+    bool IsRefused(const host::InterfaceId& iid) const;
+    // A query from another thread or with a null argument: recorded, and its answer.
+    [[gnu::noinline]] host::Status RefuseQuery();
+
     Host& host_;
-    std::vector<std::pair<host::InterfaceId, host::Unknown*>> offered_;
+    std::vector<OfferedId> offered_;  // in the order offered, the busiest first
     std::vector<host::InterfaceId> refused_;
     bool refuseNewHostObject_ = false;
 };

@@ -19,7 +19,10 @@ public:
     // other ids go to `others` (the host callback) when given.
     CountedInterface(Ledger& ledger, std::string name, const host::InterfaceId* ownId,
                      host::Unknown* others = nullptr)
-        : ledger_(ledger), ownId_(ownId), others_(others) {
+        : ledger_(ledger),
+          ownId_(ownId),
+          others_(others),
+          queries_(ownId ? ledger.QueryCounter(*ownId) : nullptr) {
         refs_.name = std::move(name);
         ledger_.Track(&refs_);
     }
@@ -29,15 +32,10 @@ public:
     host::Status TIDE_CALL QueryInterface(const host::InterfaceId* iid, void** out) override {
         if (!ledger_.OnHostThread("QueryInterface")) return kWrongThread;
         if (!iid || !out) {
-            ledger_.Error(refs_.name + ": QueryInterface with a null argument");
+            Misuse("QueryInterface with a null argument");
             return kBadArgument;
         }
-        if (ownId_ && *iid == *ownId_) {
-            *out = static_cast<Interface*>(this);
-            ++refs_.refs;
-            ledger_.CountQuery(*iid);
-            return host::kOk;
-        }
+        if (ownId_ && *iid == *ownId_) return HandOut(out);
         if (others_) return others_->QueryInterface(iid, out);
         *out = nullptr;
         return host::kNoSuchInterface;
@@ -50,15 +48,22 @@ public:
     }
 
     uint32_t TIDE_CALL Release() override {
-        if (!ledger_.OnHostThread("Release")) return refs_.refs;
-        if (refs_.refs == 0) {
-            ledger_.Error(refs_.name + " was released more often than it was handed out");
-            return 0;
-        }
+        // The checks' failures are answered out of line: a plug-in releases a host
+        // service after every value operation.
+        if (!ledger_.IsHostThread() || refs_.refs == 0) return RefuseRelease();
         ++ledger_.counters().interfaceReleases;
         uint32_t left = --refs_.refs;
-        if (left == 0) OnLastRelease();  // may delete this
+        if (left == 0) return ReleasedLast();  // may delete this
         return left;
+    }
+
+    // What a query for ownId answers, for a caller that has made the query's checks
+    // itself (the host callback hands out its services this way).
+    host::Status HandOut(void** out) {
+        *out = static_cast<Interface*>(this);
+        ++refs_.refs;
+        ledger_.QueryCounted(queries_);
+        return host::kOk;
     }
 
     uint32_t refs() const { return refs_.refs; }
@@ -74,15 +79,35 @@ protected:
     // Hands out one more reference (the one a creator returns to its caller).
     void TakeInitialReference() { ++refs_.refs; }
 
-    // Records a misuse by a caller of this object.
-    void Misuse(const std::string& what) { ledger_.Error(refs_.name + ": " + what); }
+    // Records a misuse by a caller of this object. Out of line, and the literal form makes
+    // its text only here: the entries that check for misuse are the host's busiest code.
+    [[gnu::noinline, gnu::cold]] void Misuse(const std::string& what) {
+        ledger_.Error(refs_.name + ": " + what);
+    }
+    [[gnu::noinline, gnu::cold]] void Misuse(const char* what) { Misuse(std::string(what)); }
+    // What every entry the emulated host leaves out answers: a misuse naming the entry.
+    [[gnu::noinline, gnu::cold]] host::Status NotProvided(int entry) {
+        Misuse("entry " + std::to_string(entry) + " is not provided");
+        return kNotProvided;
+    }
 
     Ledger& ledger_;
 
 private:
+    [[gnu::noinline, gnu::cold]] uint32_t RefuseRelease() {
+        if (!ledger_.OnHostThread("Release")) return refs_.refs;
+        ledger_.Error(refs_.name + " was released more often than it was handed out");
+        return 0;
+    }
+    [[gnu::noinline]] uint32_t ReleasedLast() {
+        OnLastRelease();
+        return 0;
+    }
+
     InterfaceRefs refs_;
     const host::InterfaceId* ownId_;
     host::Unknown* others_;
+    uint64_t* queries_;  // the ledger's count of queries for ownId_
 };
 
 }  // namespace tide::emulator

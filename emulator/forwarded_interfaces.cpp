@@ -21,10 +21,7 @@ ForwardedA::ForwardedA(Ledger& ledger, host::Unknown* callback, ForwardLog& log)
 host::Status ForwardedA::Entry3(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "A3", {w0, w1});
 }
-host::Status ForwardedA::Unused4() {
-    Misuse("entry 4 is not provided");
-    return kNotProvided;
-}
+host::Status ForwardedA::Unused4() { return NotProvided(4); }
 host::Status ForwardedA::Entry5(host::Word w0, host::Word w1, host::Word w2, host::Word w3, host::Word w4,
                                 host::Word w5) {
     return Record(ledger_, log_, "A5", {w0, w1, w2, w3, w4, w5});
@@ -55,10 +52,7 @@ host::Status ForwardedB::Entry6(host::Word w0, host::Word w1) {
 
 ForwardedC::ForwardedC(Ledger& ledger, host::Unknown* callback, ForwardLog& log)
     : CountedInterface(ledger, "HostInterfaceC", &host::kIidHostInterfaceC, callback), log_(log) {}
-host::Status ForwardedC::Unused3() {
-    Misuse("entry 3 is not provided");
-    return kNotProvided;
-}
+host::Status ForwardedC::Unused3() { return NotProvided(3); }
 host::Status ForwardedC::Entry4(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "C4", {w0, w1});
 }
@@ -111,14 +105,8 @@ host::Status ForwardedE::Entry8(host::Word w0, host::Word w1) {
 host::Status ForwardedE::Entry9(host::Word w0, host::Word w1) {
     return Record(ledger_, log_, "E9", {w0, w1});
 }
-host::Status ForwardedE::Unused10() {
-    Misuse("entry 10 is not provided");
-    return kNotProvided;
-}
-host::Status ForwardedE::Unused11() {
-    Misuse("entry 11 is not provided");
-    return kNotProvided;
-}
+host::Status ForwardedE::Unused10() { return NotProvided(10); }
+host::Status ForwardedE::Unused11() { return NotProvided(11); }
 host::Status ForwardedE::Entry12(host::Word w0) { return Record(ledger_, log_, "E12", {w0}); }
 
 ForwardedF::ForwardedF(Ledger& ledger, host::Unknown* callback, ForwardLog& log, bool onHostObject)

@@ -124,6 +124,9 @@ public:
     bool IsAlive(const host::HostValue& value) const;
     uint32_t RefCount(const host::HostValue& value) const;                      // 0 when not alive
     std::optional<host::ValueType> TypeOf(const host::HostValue& value) const;  // void included
+    // The slot of a live value, to read all of it with one search; null for the void
+    // value and for a released or foreign one. Good until the next value is made.
+    const ValueSlot* Find(const host::HostValue& value) const { return values_.Peek(value); }
     std::optional<int32_t> IntegerOf(const host::HostValue& value) const;
     std::optional<double> FloatOf(const host::HostValue& value) const;
     std::optional<std::string> StringOf(const host::HostValue& value) const;

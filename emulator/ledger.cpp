@@ -29,17 +29,10 @@ void Ledger::ClearErrors() {
     errors_.clear();
 }
 
-void Ledger::CountQuery(const host::InterfaceId& iid) {
-    ++counters_.interfaceQueries;
-    for (size_t i = 0; i < queriesById_.size(); ++i) {
-        if (queriesById_[i].first == iid) {
-            ++queriesById_[i].second;
-            // Move toward the front, so the ids asked for most are found first.
-            if (i > 0) std::swap(queriesById_[i], queriesById_[i - 1]);
-            return;
-        }
-    }
-    queriesById_.emplace_back(iid, 1);
+uint64_t* Ledger::QueryCounter(const host::InterfaceId& iid) {
+    for (auto& entry : queriesById_)
+        if (entry.first == iid) return &entry.second;
+    return &queriesById_.emplace_back(iid, 0).second;
 }
 
 uint64_t Ledger::QueriesFor(const host::InterfaceId& iid) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -40,6 +41,8 @@ public:
     // The constructing thread becomes the host's thread.
     Ledger();
 
+    // True on the host's thread, recording nothing.
+    bool IsHostThread() const { return ThreadMarker() == hostThread_; }
     // True on the host's thread; otherwise records an error naming `entry`.
     bool OnHostThread(const char* entry) {
         // Asked on every entry of every host interface: a thread-local address is the
@@ -55,8 +58,13 @@ public:
     Counters& counters() { return counters_; }
     const Counters& counters() const { return counters_; }
 
-    // Queries answered, by interface id.
-    void CountQuery(const host::InterfaceId& iid);
+    // Queries answered, by interface id. An interface object takes its id's counter once
+    // and counts each query it answers there (QueryCounted), without a search.
+    uint64_t* QueryCounter(const host::InterfaceId& iid);
+    void QueryCounted(uint64_t* counter) {
+        ++counters_.interfaceQueries;
+        ++*counter;
+    }
     uint64_t QueriesFor(const host::InterfaceId& iid) const;
 
     // Every host interface object registers its count here for the books.
@@ -95,8 +103,8 @@ private:
     mutable std::mutex errorsLock_;
     std::vector<std::string> errors_;
     Counters counters_;
-    // Few ids, asked for again and again: a short list, most recently asked first.
-    std::vector<std::pair<host::InterfaceId, uint64_t>> queriesById_;
+    // One counter an id; a deque, so that the counters stay where they are as it grows.
+    std::deque<std::pair<host::InterfaceId, uint64_t>> queriesById_;
     std::vector<const InterfaceRefs*> tracked_;
     std::map<const void*, HostObject> hostObjects_;
 };

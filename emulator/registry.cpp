@@ -15,18 +15,9 @@ const StoredItem* RegisteredClass::Find(const std::string& key) const {
 EntryDictionaryObject::EntryDictionaryObject(Ledger& ledger, RegistryObject& registry, size_t entry)
     : CountedInterface(ledger, "EntryDictionary", nullptr), registry_(registry), entry_(entry) {}
 
-host::Status EntryDictionaryObject::Unused3() {
-    Misuse("entry 3 is not provided");
-    return kNotProvided;
-}
-host::Status EntryDictionaryObject::Unused4() {
-    Misuse("entry 4 is not provided");
-    return kNotProvided;
-}
-host::Status EntryDictionaryObject::Unused5() {
-    Misuse("entry 5 is not provided");
-    return kNotProvided;
-}
+host::Status EntryDictionaryObject::Unused3() { return NotProvided(3); }
+host::Status EntryDictionaryObject::Unused4() { return NotProvided(4); }
+host::Status EntryDictionaryObject::Unused5() { return NotProvided(5); }
 
 host::Status EntryDictionaryObject::StoreItem(int32_t type, const void* data, int32_t size, const char* key) {
     if (!ledger_.OnHostThread("EntryDictionary::StoreItem")) return kWrongThread;
@@ -49,22 +40,10 @@ host::Status EntryDictionaryObject::StoreItem(int32_t type, const void* data, in
 
 RegistryObject::RegistryObject(Ledger& ledger) : CountedInterface(ledger, "HostRegistry", nullptr) {}
 
-host::Status RegistryObject::Unused3() {
-    Misuse("entry 3 is not provided");
-    return kNotProvided;
-}
-host::Status RegistryObject::Unused4() {
-    Misuse("entry 4 is not provided");
-    return kNotProvided;
-}
-host::Status RegistryObject::Unused5() {
-    Misuse("entry 5 is not provided");
-    return kNotProvided;
-}
-host::Status RegistryObject::Unused6() {
-    Misuse("entry 6 is not provided");
-    return kNotProvided;
-}
+host::Status RegistryObject::Unused3() { return NotProvided(3); }
+host::Status RegistryObject::Unused4() { return NotProvided(4); }
+host::Status RegistryObject::Unused5() { return NotProvided(5); }
+host::Status RegistryObject::Unused6() { return NotProvided(6); }
 
 host::Status RegistryObject::AddClassEntry(void* dictionary, const host::ClassId* classId,
                                            const host::InterfaceId* iid, host::EntryDictionary** entry) {

@@ -16,11 +16,6 @@ namespace tide::emulator {
 ValueServicesObject::ValueServicesObject(Host& host, host::Unknown* callback)
     : CountedInterface(host.ledger(), "ValueServices", &host::kIidValueServices, callback), host_(host) {}
 
-host::Status ValueServicesObject::NotProvided(int entry) {
-    Misuse("entry " + std::to_string(entry) + " is not provided");
-    return kNotProvided;
-}
-
 host::Status ValueServicesObject::Unused4() { return NotProvided(4); }
 host::Status ValueServicesObject::Unused10() { return NotProvided(10); }
 host::Status ValueServicesObject::Unused12() { return NotProvided(12); }
@@ -199,11 +194,6 @@ host::Status ValueServicesObject::MakeStringValue(const char* text, host::HostVa
 ListServicesObject::ListServicesObject(Host& host, host::Unknown* callback)
     : CountedInterface(host.ledger(), "ListServices", &host::kIidListServices, callback), host_(host) {}
 
-host::Status ListServicesObject::NotProvided(int entry) {
-    Misuse("entry " + std::to_string(entry) + " is not provided");
-    return kNotProvided;
-}
-
 host::Status ListServicesObject::Unused3() { return NotProvided(3); }
 host::Status ListServicesObject::Unused4() { return NotProvided(4); }
 host::Status ListServicesObject::Unused5() { return NotProvided(5); }
@@ -232,13 +222,14 @@ host::Status ListServicesObject::AddProp(host::HostValue* list, const host::Host
     bool itemVoid = false;
     bool listVoid = false;
     ValueSlot* listSlot = values.Use(*list, "AddProp (list)", &listVoid);
-    const ValueSlot* keySlot = values.Use(*key, "AddProp (key)", &keyVoid);
-    const ValueSlot* itemSlot = values.Use(*item, "AddProp (item)", &itemVoid);
+    ValueSlot* keySlot = values.Use(*key, "AddProp (key)", &keyVoid);
+    ValueSlot* itemSlot = values.Use(*item, "AddProp (item)", &itemVoid);
     if ((!listSlot && !listVoid) || (!keySlot && !keyVoid) || (!itemSlot && !itemVoid)) return kBadValue;
     if (!listSlot || listSlot->kind != host::kTypePropertyList || !keySlot) return kWrongKind;
     // The list's own references: the caller releases its key and item right afterwards.
-    values.AddRef(*key, "AddProp (key)");
-    values.AddRef(*item, "AddProp (item)");
+    // Nothing was made since the three were found, so their slots are still good.
+    ValueStore::AddRef(*keySlot);
+    if (itemSlot) ValueStore::AddRef(*itemSlot);
     listSlot->entries.push_back(PropEntry{*key, *item});
     return host::kOk;
 }
@@ -248,14 +239,8 @@ host::Status ListServicesObject::AddProp(host::HostValue* list, const host::Host
 CallServicesObject::CallServicesObject(Host& host, host::Unknown* callback)
     : CountedInterface(host.ledger(), "CallServices", &host::kIidCallServices, callback), host_(host) {}
 
-host::Status CallServicesObject::Unused3() {
-    Misuse("entry 3 is not provided");
-    return kNotProvided;
-}
-host::Status CallServicesObject::Unused4() {
-    Misuse("entry 4 is not provided");
-    return kNotProvided;
-}
+host::Status CallServicesObject::Unused3() { return NotProvided(3); }
+host::Status CallServicesObject::Unused4() { return NotProvided(4); }
 
 host::Status CallServicesObject::InvokeHandler(host::HostSymbol handler, int32_t argc,
                                                const host::HostValue* argv, host::HostValue* result) {
@@ -267,11 +252,14 @@ host::Status CallServicesObject::InvokeHandler(host::HostSymbol handler, int32_t
     }
     ValueStore& values = host_.values();
     bool argumentsGood = true;
+    const ValueSlot* target = nullptr;
     for (int32_t i = 0; i < argc; ++i) {
         bool isVoid = false;
-        if (!values.Use(argv[i], "InvokeHandler (argument)", &isVoid) && !isVoid) argumentsGood = false;
+        const ValueSlot* slot = values.Use(argv[i], "InvokeHandler (argument)", &isVoid);
+        if (!slot && !isVoid) argumentsGood = false;
+        if (i == 0) target = slot;
     }
-    const ValueSlot* target = argumentsGood ? values.Peek(argv[0]) : nullptr;
+    if (!argumentsGood) target = nullptr;
     // A call to nobody, or to a handler the object lacks, fails without being an error:
     // delivery calls whatever handler and object it holds, set or not.
     if (!target || target->kind != host::kTypeScriptObject || !host_.symbols().Known(handler)) {
@@ -305,10 +293,7 @@ ObjectValueServicesObject::ObjectValueServicesObject(Host& host, host::Unknown* 
     : CountedInterface(host.ledger(), "ObjectValueServices", &host::kIidObjectValueServices, callback),
       host_(host) {}
 
-host::Status ObjectValueServicesObject::Unused3() {
-    Misuse("entry 3 is not provided");
-    return kNotProvided;
-}
+host::Status ObjectValueServicesObject::Unused3() { return NotProvided(3); }
 
 host::Status ObjectValueServicesObject::ObjectToValue(host::Unknown* object, host::HostValue* out) {
     if (!ledger_.OnHostThread("ObjectToValue")) return kWrongThread;

@@ -34,7 +34,6 @@ public:
     host::Status TIDE_CALL MakeStringValue(const char* text, host::HostValue* out) override;
 
 private:
-    host::Status NotProvided(int entry);
     Host& host_;
 };
 
@@ -52,7 +51,6 @@ public:
                                    const host::HostValue* item) override;
 
 private:
-    host::Status NotProvided(int entry);
     Host& host_;
 };
 

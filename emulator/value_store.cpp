@@ -1,6 +1,8 @@
 // The emulated host's values: counted slots with generations.
 #include "emulator/value_store.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <utility>
 
@@ -11,13 +13,20 @@ namespace tide::emulator {
 
 namespace {
 
-constexpr uint32_t kKindBits = 8;
-constexpr uint32_t kKindMask = (1u << kKindBits) - 1;
 constexpr uint32_t kGenerationMask = 0x00FFFFFFu;
 // Freed slots wait in line this long before reuse, so that a stale value keeps being
 // recognised as released rather than as some newer value's slot.
 constexpr size_t kFreeSlotsBeforeReuse = 64;
 constexpr int kDescribeDepth = 3;
+// Blocks kept for reuse: this many strings of at most this many bytes (most strings are
+// short: names, a datagram's text), and this many lists' entries of at most this many; a
+// larger one, or one more, goes back to the system.
+constexpr size_t kSpareTexts = 16;
+constexpr size_t kSpareTextBytes = 256;
+constexpr size_t kSpareLists = 8;
+constexpr size_t kSpareListEntries = 32;
+// A released list's entries up to this many are copied to the stack to be released.
+constexpr size_t kEntriesOnStack = 16;
 
 const char* KindName(host::ValueType kind) {
     switch (kind) {
@@ -54,114 +63,113 @@ ValueStore::ValueStore(Ledger& ledger, const SymbolTable& symbols) : ledger_(led
 
 ValueStore::~ValueStore() = default;
 
-ValueStore::Found ValueStore::Resolve(const host::HostValue& value, uint32_t* index) const {
-    if (value.words[0] == 0 && value.words[1] == 0) return Found::kVoid;
-    uint32_t kind = value.words[0] & kKindMask;
-    uint32_t generation = value.words[0] >> kKindBits;
-    uint32_t slot = value.words[1];
-    if (kind == host::kTypeVoid || kind > host::kTypePluginObject || generation == 0 ||
-        slot >= slots_.size()) {
-        return Found::kForeign;
-    }
-    const ValueSlot& contents = slots_[slot];
-    if (contents.generation != generation) return Found::kReleased;
-    if (contents.kind != static_cast<host::ValueType>(kind)) return Found::kForeign;
-    *index = slot;
-    return Found::kValue;
-}
-
-ValueSlot* ValueStore::Use(const host::HostValue& value, const char* entry, bool* isVoid) {
-    if (isVoid) *isVoid = false;
-    uint32_t index = 0;
-    switch (Resolve(value, &index)) {
+ValueSlot* ValueStore::Unusable(const host::HostValue& value, Found found, const char* entry, bool* isVoid) {
+    switch (found) {
         case Found::kValue:
-            return &slots_[index];
+            break;
         case Found::kVoid:
             if (isVoid) *isVoid = true;
-            return nullptr;
+            break;
         case Found::kReleased:
             ledger_.Error(std::string(entry) + ": use of a released value " + WordsText(value));
-            return nullptr;
+            break;
         case Found::kForeign:
             ledger_.Error(std::string(entry) + ": " + WordsText(value) + " is not a value of this host");
-            return nullptr;
+            break;
     }
     return nullptr;
 }
 
-const ValueSlot* ValueStore::Peek(const host::HostValue& value) const {
-    uint32_t index = 0;
-    return Resolve(value, &index) == Found::kValue ? &slots_[index] : nullptr;
+uint32_t ValueStore::Take() {
+    if (free_.size() - freeHead_ > kFreeSlotsBeforeReuse) {
+        const uint32_t index = free_[freeHead_++];
+        // What was read is dropped once it is the larger part.
+        if (freeHead_ > kFreeSlotsBeforeReuse && freeHead_ * 2 > free_.size()) {
+            free_.erase(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(freeHead_));
+            freeHead_ = 0;
+        }
+        return index;
+    }
+    slots_.emplace_back();
+    return static_cast<uint32_t>(slots_.size() - 1);
 }
 
-host::HostValue ValueStore::Add(ValueSlot contents) {
-    uint32_t index;
-    if (free_.size() > kFreeSlotsBeforeReuse) {
-        index = free_.front();
-        free_.pop_front();
+void ValueStore::Untake(uint32_t index) {
+    if (freeHead_ > 0) {
+        free_[--freeHead_] = index;
     } else {
-        index = static_cast<uint32_t>(slots_.size());
-        slots_.emplace_back();
+        free_.insert(free_.begin(), index);
     }
+}
+
+host::HostValue ValueStore::Commit(uint32_t index, host::ValueType kind) {
     ValueSlot& slot = slots_[index];
-    uint32_t generation = slot.generation;
-    slot = std::move(contents);
-    slot.generation = generation;
+    slot.kind = kind;
     slot.refs = 1;
     ++live_;
     host::HostValue value;
-    value.words[0] = static_cast<uint32_t>(slot.kind) | (generation << kKindBits);
+    value.words[0] = static_cast<uint32_t>(kind) | (slot.generation << kKindBits);
     value.words[1] = index;
     return value;
 }
 
 host::HostValue ValueStore::NewInteger(int32_t n) {
-    ValueSlot slot;
-    slot.kind = host::kTypeInteger;
-    slot.integer = n;
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    slots_[index].integer = n;
+    return Commit(index, host::kTypeInteger);
 }
 
 host::HostValue ValueStore::NewFloat(double number) {
-    ValueSlot slot;
-    slot.kind = host::kTypeFloat;
-    slot.number = number;
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    slots_[index].number = number;
+    return Commit(index, host::kTypeFloat);
 }
 
 host::HostValue ValueStore::NewSymbol(host::HostSymbol symbol) {
-    ValueSlot slot;
-    slot.kind = host::kTypeSymbol;
-    slot.symbol = symbol;
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    slots_[index].symbol = symbol;
+    return Commit(index, host::kTypeSymbol);
 }
 
 host::HostValue ValueStore::NewString(const char* bytes, size_t length) {
-    ValueSlot slot;
-    slot.kind = host::kTypeString;
-    slot.text = std::make_unique<std::string>(bytes, length);
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    std::unique_ptr<std::string>& text = slots_[index].text;
+    try {
+        if (!spareTexts_.empty()) {
+            text = std::move(spareTexts_.back());
+            spareTexts_.pop_back();
+            text->assign(bytes, length);
+        } else {
+            text = std::make_unique<std::string>(bytes, length);
+        }
+    } catch (...) {
+        text.reset();
+        Untake(index);
+        throw;
+    }
+    return Commit(index, host::kTypeString);
 }
 
 host::HostValue ValueStore::NewPropList() {
-    ValueSlot slot;
-    slot.kind = host::kTypePropertyList;
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    if (!spareLists_.empty()) {
+        slots_[index].entries = std::move(spareLists_.back());
+        spareLists_.pop_back();
+    }
+    return Commit(index, host::kTypePropertyList);
 }
 
 host::HostValue ValueStore::NewScriptObject(std::shared_ptr<ScriptObject> script) {
-    ValueSlot slot;
-    slot.kind = host::kTypeScriptObject;
-    slot.script = std::move(script);
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    slots_[index].script = std::move(script);
+    return Commit(index, host::kTypeScriptObject);
 }
 
 host::HostValue ValueStore::NewObject(host::Unknown* object) {
     object->AddRef();
-    ValueSlot slot;
-    slot.kind = host::kTypePluginObject;
-    slot.object = object;
-    return Add(std::move(slot));
+    const uint32_t index = Take();
+    slots_[index].object = object;
+    return Commit(index, host::kTypePluginObject);
 }
 
 host::Status ValueStore::AddRef(const host::HostValue& value, const char* entry) {
@@ -186,25 +194,78 @@ void ValueStore::Destroy(uint32_t index) {
     // Take everything out and free the slot first: releasing what the value held calls
     // out (into a plug-in, a script object's destructor) and may come back here.
     ValueSlot& slot = slots_[index];
-    std::vector<PropEntry> entries = std::move(slot.entries);
-    std::shared_ptr<ScriptObject> script = std::move(slot.script);
-    host::Unknown* object = slot.object;
-    if (slot.locks > 0) {
-        ledger_.Error("a string value was released while its text was locked: \"" + *slot.text + "\"");
-        orphanedTexts_.push_back(std::move(slot.text));
+    switch (slot.kind) {
+        case host::kTypeString:
+            if (slot.locks > 0) {
+                ledger_.Error("a string value was released while its text was locked: \"" + *slot.text +
+                              "\"");
+                orphanedTexts_.push_back(std::move(slot.text));
+            } else if (spareTexts_.size() < kSpareTexts && slot.text->capacity() <= kSpareTextBytes) {
+                spareTexts_.push_back(std::move(slot.text));
+            }
+            slot.text.reset();
+            slot.locks = 0;
+            break;
+        case host::kTypePropertyList:
+            DestroyList(index);
+            return;
+        case host::kTypeScriptObject: {
+            std::shared_ptr<ScriptObject> script = std::move(slot.script);
+            Free(slot);
+            free_.push_back(index);
+            return;  // `script` goes last
+        }
+        case host::kTypePluginObject: {
+            host::Unknown* object = slot.object;
+            slot.object = nullptr;
+            Free(slot);
+            free_.push_back(index);
+            object->Release();
+            return;
+        }
+        default:
+            break;
     }
-    uint32_t generation = (slot.generation + 1) & kGenerationMask;
-    slot = ValueSlot();
-    slot.generation = generation == 0 ? 1 : generation;
+    Free(slot);
     free_.push_back(index);
-    --live_;
+}
 
-    for (const PropEntry& entry : entries) {
-        Release(entry.key, "a property list's key");
-        Release(entry.item, "a property list's item");
+void ValueStore::DestroyList(uint32_t index) {
+    ValueSlot& slot = slots_[index];
+    // A short list's entries are copied to the stack, so that their block can be kept
+    // for the next list; a long one's go with their block.
+    PropEntry shortList[kEntriesOnStack];
+    std::vector<PropEntry> longList;
+    const PropEntry* entries = shortList;
+    const size_t count = slot.entries.size();
+    if (count <= kEntriesOnStack) {
+        std::copy(slot.entries.begin(), slot.entries.end(), shortList);
+        if (spareLists_.size() < kSpareLists && slot.entries.capacity() <= kSpareListEntries) {
+            slot.entries.clear();
+            spareLists_.push_back(std::move(slot.entries));
+        }
+    } else {
+        longList = std::move(slot.entries);
+        entries = longList.data();
     }
-    script.reset();
-    if (object) object->Release();
+    slot.entries = std::vector<PropEntry>();
+    Free(slot);
+    free_.push_back(index);
+    for (size_t i = 0; i < count; ++i) {
+        Release(entries[i].key, "a property list's key");
+        Release(entries[i].item, "a property list's item");
+    }
+}
+
+void ValueStore::Free(ValueSlot& slot) {
+    const uint32_t generation = (slot.generation + 1) & kGenerationMask;
+    slot.kind = host::kTypeVoid;
+    slot.generation = generation == 0 ? 1 : generation;
+    slot.refs = 0;
+    slot.integer = 0;
+    slot.number = 0;
+    slot.symbol = 0;
+    --live_;
 }
 
 size_t ValueStore::lockedTexts() const {

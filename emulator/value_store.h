@@ -62,14 +62,25 @@ public:
     // The slot of a live value. Null for the void value (with `*isVoid` set) and for a
     // released or foreign value, which is recorded as an error of `entry`. The pointer
     // is good until the next value is made.
-    ValueSlot* Use(const host::HostValue& value, const char* entry, bool* isVoid = nullptr);
+    ValueSlot* Use(const host::HostValue& value, const char* entry, bool* isVoid = nullptr) {
+        if (isVoid) *isVoid = false;
+        uint32_t index = 0;
+        const Found found = Resolve(value, &index);
+        if (found == Found::kValue) return &slots_[index];
+        return Unusable(value, found, entry, isVoid);
+    }
     // The same without recording anything.
-    const ValueSlot* Peek(const host::HostValue& value) const;
+    const ValueSlot* Peek(const host::HostValue& value) const {
+        uint32_t index = 0;
+        return Resolve(value, &index) == Found::kValue ? &slots_[index] : nullptr;
+    }
 
     // One reference more or less. The void value is accepted and ignored; a released or
     // foreign value is an error (kBadValue).
     host::Status AddRef(const host::HostValue& value, const char* entry);
     host::Status Release(const host::HostValue& value, const char* entry);
+    // The same on a value already found (Use): no second search.
+    static void AddRef(ValueSlot& slot) { ++slot.refs; }
 
     size_t live() const { return live_; }
     size_t lockedTexts() const;
@@ -82,18 +93,52 @@ public:
 
 private:
     enum class Found { kValue, kVoid, kReleased, kForeign };
-    Found Resolve(const host::HostValue& value, uint32_t* index) const;
-    host::HostValue Add(ValueSlot contents);
+    Found Resolve(const host::HostValue& value, uint32_t* index) const {
+        if (value.words[0] == 0 && value.words[1] == 0) return Found::kVoid;
+        const uint32_t kind = value.words[0] & kKindMask;
+        const uint32_t generation = value.words[0] >> kKindBits;
+        const uint32_t slot = value.words[1];
+        if (kind == host::kTypeVoid || kind > host::kTypePluginObject || generation == 0 ||
+            slot >= slots_.size()) {
+            return Found::kForeign;
+        }
+        const ValueSlot& contents = slots_[slot];
+        if (contents.generation != generation) return Found::kReleased;
+        if (contents.kind != static_cast<host::ValueType>(kind)) return Found::kForeign;
+        *index = slot;
+        return Found::kValue;
+    }
+    // Use's answer for a value that has no slot: records what was wrong with it.
+    ValueSlot* Unusable(const host::HostValue& value, Found found, const char* entry, bool* isVoid);
+    // A free slot (void) to fill, taken off the free list or made; Commit makes it a live
+    // value of `kind` with one reference. Between the two, a failure hands it back (Untake).
+    uint32_t Take();
+    void Untake(uint32_t index);
+    host::HostValue Commit(uint32_t index, host::ValueType kind);
     void Destroy(uint32_t index);
+    void DestroyList(uint32_t index);
+    // Marks a slot emptied of its contents free (the caller puts it on the free list).
+    void Free(ValueSlot& slot);
     std::string DescribeSlot(const ValueSlot& slot, int depth) const;
+
+    static constexpr uint32_t kKindBits = 8;
+    static constexpr uint32_t kKindMask = (1u << kKindBits) - 1;
 
     Ledger& ledger_;
     const SymbolTable& symbols_;
     std::vector<ValueSlot> slots_;
-    std::deque<uint32_t> free_;
+    // Freed slots, oldest first from freeHead_ on (a vector read from the front: cheaper
+    // than a deque for the one push and one pop of every value).
+    std::vector<uint32_t> free_;
+    size_t freeHead_ = 0;
     size_t live_ = 0;
     // Texts of values released while locked: kept so the plug-in's pointer stays good.
     std::vector<std::unique_ptr<std::string>> orphanedTexts_;
+    // Blocks of released strings and lists, kept for the next ones made: a delivery makes
+    // and releases a list and two strings, which then cost no allocation. Few and small
+    // (see value_store.cpp), so they hold little memory.
+    std::vector<std::unique_ptr<std::string>> spareTexts_;
+    std::vector<std::vector<PropEntry>> spareLists_;
 };
 
 }  // namespace tide::emulator

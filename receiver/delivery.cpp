@@ -12,8 +12,8 @@
 #include <new>
 
 #include "framework/text_converter.h"
+#include "receiver/buffer_address.h"
 #include "receiver/datagram.h"
-#include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
@@ -155,26 +155,6 @@ void DeliverBinary(ObjectView& object, const ReceiveBlock& block, const Datagram
 }
 
 }  // namespace
-
-uint32_t SyncBufferAddress(ObjectView& object) {
-    ReceiverState& receiver = Receiver(object);
-    const Reassembly& reassembly = receiver.reassembly;
-    if (receiver.bufferHandle != 0 && receiver.publishedGeneration == reassembly.bufferGeneration())
-        return receiver.bufferHandle;
-    WithdrawBufferAddress(object);
-    if (reassembly.buffer()) {
-        receiver.bufferHandle =
-            object.PublishAddress(reassembly.buffer(), static_cast<uint32_t>(reassembly.bufferSize()));
-        receiver.publishedGeneration = reassembly.bufferGeneration();
-    }
-    return receiver.bufferHandle;
-}
-
-void WithdrawBufferAddress(ObjectView& object) {
-    ReceiverState& receiver = Receiver(object);
-    if (receiver.bufferHandle != 0) object.WithdrawAddress(receiver.bufferHandle);
-    receiver.bufferHandle = 0;
-}
 
 // A delivery's hold on its object and its block. A handler may let go of the last
 // reference to this very object, which must not be torn down before the delivery is

@@ -25,11 +25,11 @@ void TuneSocket(ACE_SOCK_Dgram_Mcast& socket) {
     socket.ACE_SOCK::set_option(SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-// Room for every spare block, so that handing one back never allocates. Made before the
-// event is opened, so that running out of memory here leaves nothing open.
+// Room for the spare blocks kept for good, so that handing those back never allocates.
+// Made before the event is opened, so that running out of memory here leaves nothing open.
 std::vector<std::unique_ptr<ReceiveBlock>> RoomForSpares() {
     std::vector<std::unique_ptr<ReceiveBlock>> spares;
-    spares.reserve(kSpareBlocks);
+    spares.reserve(kSpareBlocksKept);
     return spares;
 }
 
@@ -83,7 +83,10 @@ void GroupListener::Start() {
     }
 }
 
-void GroupListener::Stop() { EndReceiveThread(); }
+void GroupListener::Stop() {
+    EndReceiveThread();
+    TrimSpares();
+}
 
 void GroupListener::EndReceiveThread() {
     stopRequested = true;
@@ -109,13 +112,39 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
 void GroupListener::Recycle(std::unique_ptr<ReceiveBlock> block) {
     if (!block) return;
     std::lock_guard<std::mutex> guard(queueLock);
-    // Room for kSpareBlocks was reserved at construction: this never allocates.
-    if (spareBlocks.size() < kSpareBlocks) spareBlocks.push_back(std::move(block));
+    if (spareBlocks.size() >= kSpareBlocks) return;
+    try {
+        spareBlocks.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+        // No room to keep it: it is freed like one beyond the bound.
+    }
+}
+
+void GroupListener::TrimSpares() {
+    std::vector<std::unique_ptr<ReceiveBlock>> surplus;
+    std::lock_guard<std::mutex> guard(queueLock);
+    if (spareBlocks.size() <= kSpareBlocksKept) return;
+    try {
+        surplus.reserve(spareBlocks.size() - kSpareBlocksKept);
+    } catch (const std::bad_alloc&) {
+        // Freed under the lock, then.
+        spareBlocks.resize(kSpareBlocksKept);
+        return;
+    }
+    for (size_t i = kSpareBlocksKept; i < spareBlocks.size(); ++i)
+        surplus.push_back(std::move(spareBlocks[i]));
+    spareBlocks.resize(kSpareBlocksKept);
+    spareBlocks.shrink_to_fit();
 }
 
 size_t GroupListener::QueuedBlocks() {
     std::lock_guard<std::mutex> guard(queueLock);
     return queue.size();
+}
+
+size_t GroupListener::SpareBlocks() {
+    std::lock_guard<std::mutex> guard(queueLock);
+    return spareBlocks.size();
 }
 
 std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
@@ -127,9 +156,17 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
 }
 
 void GroupListener::ReceiveLoop() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastDatagram = Clock::now();
+    // After a quiet spell the spares beyond those kept for good go back to the system
+    // (also those handed back later, while the queue is still being delivered).
+    auto quiet = [&] {
+        if (Clock::now() - lastDatagram >= kSpareHoldTime) TrimSpares();
+    };
     while (!stopRequested) {
         if (!joined) {
             wait.Wait(ACE_INVALID_HANDLE, kReceiveTimeout);
+            quiet();
             continue;
         }
         if (!currentBlock) {
@@ -140,7 +177,11 @@ void GroupListener::ReceiveLoop() {
                 continue;
             }
         }
-        if (!ReceiveInto(*currentBlock)) continue;
+        if (!ReceiveInto(*currentBlock)) {
+            quiet();
+            continue;
+        }
+        lastDatagram = Clock::now();
         try {
             std::lock_guard<std::mutex> append(queueLock);
             queue.push_back(std::move(currentBlock));

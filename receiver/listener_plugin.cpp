@@ -5,6 +5,7 @@
 
 #include "framework/plugin_definition.h"
 #include "host/ids.h"
+#include "receiver/buffer_address.h"
 #include "receiver/delivery.h"
 #include "receiver/receiver_members.h"
 #include "receiver/receiver_state.h"
@@ -87,8 +88,6 @@ void TeardownAfterUtils(ObjectView& object) {
     receiver.~ReceiverState();
 }
 
-void HandleNotification(ObjectView& object) { DeliverOne(object); }
-
 const PluginDefinition kListener = {
     .className = "Tidelisten",
     .messageTable = "xtra Tidelisten\nnew object me\n",
@@ -109,7 +108,7 @@ const PluginDefinition kListener = {
     .teardownAfterUtils = &TeardownAfterUtils,
     .readOwnProperty = &ReadReceiverProperty,
     .callOwnMember = &CallReceiverMember,
-    .handleNotification = &HandleNotification,
+    .handleNotification = &DeliverOne,
 };
 
 }  // namespace

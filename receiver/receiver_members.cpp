@@ -7,7 +7,7 @@
 
 #include "framework/arguments.h"
 #include "framework/text_converter.h"
-#include "receiver/delivery.h"
+#include "receiver/buffer_address.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {

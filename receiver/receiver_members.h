@@ -1,17 +1,11 @@
 // The receiver's own members and its readable property, which dispatch reaches after the
-// common ones, and the listener every Tidelisten object works through. Host's thread only.
+// common ones. Host's thread only.
 #pragma once
 
 #include "framework/object_view.h"
 #include "host/script.h"
-#include "receiver/group_listener.h"
 
 namespace tide {
-
-// The object's listener; null when it could not be made.
-inline GroupListener* Listener(ObjectView& object) {
-    return static_cast<GroupListener*>(object.state().worker);
-}
 
 // The receiver's own readable property ("BufferSize"): true when `property` names it, and
 // then `*result` holds its value.

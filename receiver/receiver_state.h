@@ -11,6 +11,7 @@
 #include "framework/text_converter.h"
 #include "host/notification.h"
 #include "host/values.h"
+#include "receiver/group_listener.h"
 #include "receiver/reassembly.h"
 
 namespace tide {
@@ -51,5 +52,10 @@ struct ListenerVariables {
 };
 
 inline ReceiverState& Receiver(ObjectView& object) { return object.variables<ListenerVariables>().receiver; }
+
+// The object's listener (its worker); null when it could not be made.
+inline GroupListener* Listener(ObjectView& object) {
+    return static_cast<GroupListener*>(object.state().worker);
+}
 
 }  // namespace tide

@@ -126,8 +126,8 @@ host::Status LuaScriptObject::Invoke(emulator::Host& host, host::HostSymbol hand
     if (!link_->state) return host::kNoSuchMember;
     lua_State* state = session_.activeThread();
     if (argc < 1 || !lua_checkstack(state, argc + kStackRoom)) return host::kNoMemory;
-    // A copy: the handler may make symbols, which can move the table's names.
-    const std::string name = host.SymbolName(handler);
+    // Symbol names stay where they are while the handler makes more symbols.
+    const std::string& name = host.SymbolName(handler);
     HandlerCall call{this, name.c_str(), argc, argv, host::HostValue{{0, 0}}, false};
 
     const int base = lua_gettop(state);

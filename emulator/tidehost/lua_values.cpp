@@ -87,25 +87,27 @@ void PushHostValue(lua_State* state, const host::HostValue& value) { PushHostVal
 
 void PushHostValueAt(lua_State* state, const host::HostValue& value, int depth) {
     emulator::Host& host = Session::Of(state).host();
-    const std::optional<host::ValueType> type = host.TypeOf(value);
-    if (!type) {
+    // Read from the slot before anything is pushed: pushing may run Lua's collector,
+    // whose finalizers may release or make values.
+    const emulator::ValueSlot* slot = host.Find(value);
+    if (!slot) {
         lua_pushnil(state);
         return;
     }
-    switch (*type) {
+    switch (slot->kind) {
         case host::kTypeInteger:
-            lua_pushinteger(state, host.IntegerOf(value).value_or(0));
+            lua_pushinteger(state, slot->integer);
             return;
         case host::kTypeFloat:
-            lua_pushnumber(state, host.FloatOf(value).value_or(0));
+            lua_pushnumber(state, slot->number);
             return;
-        case host::kTypeString: {
-            const std::string text = host.StringOf(value).value_or("");
-            lua_pushlstring(state, text.data(), text.size());
+        case host::kTypeString:
+            // Lua copies the bytes before it may collect.
+            lua_pushlstring(state, slot->text->data(), slot->text->size());
             return;
-        }
         case host::kTypeSymbol: {
-            const std::string name = host.SymbolNameOf(value).value_or("");
+            // Symbol names never move (SymbolTable::Name).
+            const std::string& name = host.SymbolName(slot->symbol);
             PushSymbol(state, name.data(), name.size());
             return;
         }
@@ -117,8 +119,7 @@ void PushHostValueAt(lua_State* state, const host::HostValue& value, int depth) 
             PushPropertyList(state, value, depth);
             return;
         case host::kTypeScriptObject: {
-            std::shared_ptr<emulator::ScriptObject> script = host.ScriptObjectOf(value);
-            if (auto* table = dynamic_cast<LuaScriptObject*>(script.get())) {
+            if (auto* table = dynamic_cast<LuaScriptObject*>(slot->script.get())) {
                 table->PushTable(state);
             } else {
                 lua_pushnil(state);

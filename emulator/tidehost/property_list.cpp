@@ -2,6 +2,7 @@
 // arrays in its user values. Keys that are symbols are kept as their names.
 #include "emulator/tidehost/property_list.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -156,23 +157,39 @@ void OpenPropertyLists(lua_State* state) { AddMetatable(state, kListMeta, kListM
 
 void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) {
     emulator::Host& host = Session::Of(state).host();
-    const std::vector<emulator::PropEntry> entries =
-        host.PropListOf(list).value_or(std::vector<emulator::PropEntry>{});
-    const int count = static_cast<int>(entries.size());
+    // The entries are read from the list's slot into a copy of our own first: pushing may
+    // run Lua's collector, whose finalizers may release or make values. A handler's list
+    // is short, and its copy stays on the stack.
+    constexpr size_t kEntriesOnStack = 16;
+    emulator::PropEntry onStack[kEntriesOnStack];
+    std::vector<emulator::PropEntry> onHeap;
+    const emulator::PropEntry* entries = onStack;
+    size_t count = 0;
+    if (const emulator::ValueSlot* slot = host.Find(list); slot && slot->kind == host::kTypePropertyList) {
+        count = slot->entries.size();
+        if (count <= kEntriesOnStack) {
+            std::copy(slot->entries.begin(), slot->entries.end(), onStack);
+        } else {
+            onHeap = slot->entries;
+            entries = onHeap.data();
+        }
+    }
     auto* box = static_cast<ListBox*>(lua_newuserdatauv(state, sizeof(ListBox), 2));
-    box->count = count;
+    box->count = static_cast<lua_Integer>(count);
     luaL_setmetatable(state, kListMeta);
-    lua_createtable(state, count, 0);
-    lua_createtable(state, count, 0);
-    for (int i = 0; i < count; ++i) {
-        if (std::optional<std::string> name = host.SymbolNameOf(entries[i].key)) {
-            lua_pushlstring(state, name->data(), name->size());
+    lua_createtable(state, static_cast<int>(count), 0);
+    lua_createtable(state, static_cast<int>(count), 0);
+    for (size_t i = 0; i < count; ++i) {
+        const emulator::ValueSlot* key = host.Find(entries[i].key);
+        if (key && key->kind == host::kTypeSymbol) {
+            const std::string& name = host.SymbolName(key->symbol);
+            lua_pushlstring(state, name.data(), name.size());
         } else {
             PushHostValueAt(state, entries[i].key, depth + 1);
         }
-        lua_rawseti(state, -3, i + 1);
+        lua_rawseti(state, -3, static_cast<lua_Integer>(i + 1));
         PushHostValueAt(state, entries[i].item, depth + 1);
-        lua_rawseti(state, -2, i + 1);
+        lua_rawseti(state, -2, static_cast<lua_Integer>(i + 1));
     }
     lua_setiuservalue(state, -3, kItems);
     lua_setiuservalue(state, -2, kKeys);

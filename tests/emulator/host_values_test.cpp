@@ -3,6 +3,7 @@
 // leaks, double releases, released values and unlocks without locks.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "emulator/host.h"
 #include "emulator/script_object.h"
 #include "emulator/status.h"
+#include "emulator/symbol_table.h"
 #include "host/ids.h"
 #include "tests/emulator/host_fixture.h"
 
@@ -134,6 +136,38 @@ TEST_F(HostValuesTest, SymbolsIgnoreAsciiCaseAndZeroIsNoSymbol) {
     EXPECT_NE(values_->MakeSymbolValue(0, &value), host::kOk);
     EXPECT_EQ(value.words[0], 1u);
     ExpectError("unknown symbol");
+}
+
+// Names are folded and compared eight bytes at a time: only A-Z fold, at any place of a
+// long name, and the bytes just outside the capitals ('@', '[', '`', '{') and bytes
+// above 0x7F (0xC1 is 0xE1 less 0x20) stay as they are.
+TEST_F(HostValuesTest, OnlyAsciiCapitalsFoldAnywhereInALongName) {
+    using tide::emulator::SymbolTable;
+    EXPECT_TRUE(SymbolTable::SameName("remote_host_and_more_Z", "REMOTE_HOST_AND_MORE_z"));
+    EXPECT_FALSE(SymbolTable::SameName("remote_host_and_more_a", "remote_host_and_more_b"));
+    EXPECT_FALSE(SymbolTable::SameName("remote_host_and_more", "remote_host_and_mor"));
+    for (const char* pair : {"@`", "[{", "\xC1\xE1", "\xDA\xFA"}) {
+        const std::string a = std::string("abcdefgh") + pair[0];
+        const std::string b = std::string("abcdefgh") + pair[1];
+        EXPECT_FALSE(SymbolTable::SameName(a, b)) << a;
+        EXPECT_NE(host_.Symbol(a), host_.Symbol(b)) << a;
+    }
+    EXPECT_EQ(host_.Symbol("TCOUNT_of_eleven"), host_.Symbol("tcount_OF_ELEVEN"));
+}
+
+// The table remembers where a name was last read from; the same buffer holding another
+// name must give that name's symbol.
+TEST_F(HostValuesTest, ANameReadFromTheSameBufferAgainIsLookedAtAfresh) {
+    char buffer[16] = "tindex";
+    host::HostSymbol first = 0, second = 0, third = 0;
+    values_->MakeSymbol(buffer, &first);
+    std::strcpy(buffer, "tcount");
+    values_->MakeSymbol(buffer, &second);
+    std::strcpy(buffer, "TINDEX");
+    values_->MakeSymbol(buffer, &third);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first, third);
+    EXPECT_EQ(host_.SymbolName(second), "tcount");
 }
 
 TEST_F(HostValuesTest, ReadSymbolGivesTheSymbolOfAStringsTextAndReadIntegerOnlyIntegers) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -85,6 +87,48 @@ TEST_F(ListenerOnTheGroup, ARecycledBlockIsFilledAgainWithTheNewDatagramsLength)
     }
     EXPECT_TRUE(reused);
     listener.Recycle(nullptr);
+}
+
+// A burst that comes soon after another is received into the first one's blocks (fresh
+// memory would cost page faults for every datagram, and datagrams with them); after a
+// quiet spell all but a few go back to the system.
+TEST_F(ListenerOnTheGroup, ASecondBurstIsReceivedIntoTheFirstOnesBlocksUntilAQuietSpell) {
+    constexpr size_t kBurst = 100;
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    for (size_t i = 0; i < kBurst; ++i) sender.Send(Marked(kDatagramBytes, 1));
+    ASSERT_TRUE(WaitForQueued(listener, kBurst));
+    std::set<const ReceiveBlock*> first;
+    for (size_t i = 0; i < kBurst; ++i) {
+        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        first.insert(block.get());
+        listener.Recycle(std::move(block));
+    }
+    EXPECT_EQ(listener.SpareBlocks(), kBurst);
+
+    for (size_t i = 0; i < kBurst; ++i) sender.Send(Marked(kDatagramBytes, 2));
+    ASSERT_TRUE(WaitForQueued(listener, kBurst));
+    size_t reused = 0;
+    for (size_t i = 0; i < kBurst; ++i) {
+        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        reused += first.count(block.get());
+        listener.Recycle(std::move(block));
+    }
+    // The block the thread held when the first burst ended takes the first datagram.
+    EXPECT_GE(reused, kBurst - 1);
+
+    EXPECT_TRUE(testing::WaitUntil([&] { return listener.SpareBlocks() == kSpareBlocksKept; },
+                                   kSpareHoldTime + kArrivalWait))
+        << listener.SpareBlocks() << " spares kept after a quiet spell";
+}
+
+TEST_F(ListenerOnTheGroup, StopGivesBackTheSparesBeyondThoseKeptForGood) {
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    for (size_t i = 0; i < 2 * kSpareBlocksKept; ++i) listener.Recycle(std::make_unique<ReceiveBlock>());
+    EXPECT_EQ(listener.SpareBlocks(), 2 * kSpareBlocksKept);
+    listener.Stop();
+    EXPECT_EQ(listener.SpareBlocks(), kSpareBlocksKept);
 }
 
 TEST_F(ListenerOnTheGroup, StartBeforeJoinReceivesOnceJoined) {
