@@ -122,6 +122,9 @@ refused "relay.lua --to" "relay.lua: --to takes GROUP:PORT, a multicast group in
 # device (the failure shows only when the file is closed).
 ln -s /dev/full "$WORK/full-1.bin"
 for out in "$WORK/no-such-folder/message" "$WORK/full"; do
+    # Output files of the round before are gone first: until the new listener's shell has
+    # truncated them, the old "listening on" would start the speaker before it joined.
+    rm -f "$WORK/listen4.out" "$WORK/listen4.err"
     "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.5 --port 46405 --messages 2 --seconds 30 --out "$out" \
         >"$WORK/listen4.out" 2>"$WORK/listen4.err" &
     BACKGROUND=$!
