@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/text_converter.h"
+#include "tests/support/converter_output.h"
 
 namespace {
 
@@ -44,18 +45,6 @@ std::string Hex(const std::string& bytes) {
     return text.empty() ? "-" : text;
 }
 
-// The output up to its terminator, read in the target's units as a script would.
-std::string Output(const TextConverter& converter, size_t unitBytes) {
-    const char* out = converter.output();
-    size_t at = 0;
-    for (;;) {
-        bool zero = true;
-        for (size_t i = 0; i < unitBytes; ++i) zero = zero && out[at + i] == 0;
-        if (zero) return std::string(out, at);
-        at += unitBytes;
-    }
-}
-
 // The wire's set has another name on each platform: the rows call it "wire".
 constexpr const char* kWire = "wire";
 const char* Name(const char* set) { return set == kWire ? tide::kDatagramTextSet : set; }
@@ -67,7 +56,7 @@ void Row(const char* from, const char* to, size_t toUnitBytes, const std::string
     // Libraries count irreversible conversions differently; whether all converted counts.
     std::printf("%s>%s %s %s %s\n", from, to, Hex(input).c_str(),
                 result == TextConverter::kConversionFailed ? "failed" : "ok",
-                Hex(Output(converter, toUnitBytes)).c_str());
+                Hex(tide::testing::OutputUnits(converter, toUnitBytes)).c_str());
 }
 
 std::string Terminated(std::string text, size_t unitBytes) { return text.append(unitBytes, '\0'); }

@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <string>
 
+#include "tests/support/converter_output.h"
 #include "tests/support/locale_set.h"
 
 namespace {
@@ -20,18 +21,7 @@ using tide::testing::kLocaleSample;
 using tide::testing::kLocaleSampleUtf16;
 using tide::testing::kLocaleSetIsUtf8;
 using tide::testing::kSectionMarkerUtf8;
-
-// The output bytes up to (not including) its terminator of `unitBytes` zero bytes.
-std::string OutputUnits(const TextConverter& converter, size_t unitBytes) {
-    const char* out = converter.output();
-    size_t bytes = 0;
-    for (;;) {
-        bool zero = true;
-        for (size_t i = 0; i < unitBytes; ++i) zero = zero && out[bytes + i] == 0;
-        if (zero) return std::string(out, bytes);
-        bytes += unitBytes;
-    }
-}
+using tide::testing::OutputUnits;
 
 void Name(TextConverter& converter, const char* from, const char* to) {
     converter.SetFromName(from);
