@@ -16,15 +16,17 @@ using ConversionHandle = void*;
 // other name passes unchanged.
 const char* LibrarySetName(const char* name);
 
-// True for "char" in any ASCII case: the name a script uses for the locale's own set.
-inline bool IsLocaleSetName(const char* name) {
-    const char* expected = "char";
-    for (; *expected; ++name, ++expected) {
+// True when `name` is `lowerName` in any ASCII case (set names ignore it).
+inline bool IsSetNamed(const char* name, const char* lowerName) {
+    for (; *lowerName; ++name, ++lowerName) {
         const char c = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
-        if (c != *expected) return false;
+        if (c != *lowerName) return false;
     }
     return *name == '\0';
 }
+
+// True for "char" in any ASCII case: the name a script uses for the locale's own set.
+inline bool IsLocaleSetName(const char* name) { return IsSetNamed(name, "char"); }
 
 // Opens a conversion from `fromName` to `toName` (target first, as the library has it),
 // after mapping both through LibrarySetName. Null when the library knows no such pair.

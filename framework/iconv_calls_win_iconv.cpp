@@ -31,18 +31,9 @@ struct Conversion {
     bool fromUtf8;
 };
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameName(const char* name, const char* upper) {
-    for (; *upper; ++name, ++upper) {
-        if (FoldAscii(*name) != *upper) return false;
-    }
-    return *name == '\0';
-}
-
 // The names win_iconv takes for UTF-8.
 bool IsUtf8Name(const char* name) {
-    return SameName(name, "UTF-8") || SameName(name, "UTF8") || SameName(name, "CP65001");
+    return IsSetNamed(name, "utf-8") || IsSetNamed(name, "utf8") || IsSetNamed(name, "cp65001");
 }
 
 bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
