@@ -123,11 +123,9 @@ public:
         objects[2] = host.MakeScriptObject(AnsweringScript());
         Reader input(data, size);
         while (!input.done()) OneCall(input);
-        // A script may have given the listener itself, or a list holding it, as its script
-        // object: let go of it first, as a script would, so that the objects can go.
-        host::HostValue none{};
-        host.Release(calls.Call(objects[0], "SetScriptObject", {none}).result);
-        for (host::HostValue& object : objects) host.Release(object);
+        ReleaseListener();
+        host.Release(objects[1]);
+        host.Release(objects[2]);
         if (!host.errors().empty()) {
             std::fprintf(stderr, "host misuse: %s\n", host.errors().front().c_str());
             std::abort();
@@ -231,14 +229,17 @@ private:
         for (const host::HostValue& made : values) host.Release(made);
     }
 
-    // Releases the chosen objects and makes new ones. A listener first lets go of its
-    // script object, which may be itself or hold it, as a script would before it goes.
+    // A script may have given the listener itself, or a list holding it, as its script
+    // object: the listener lets go of it first, as a script would, so that it can go.
+    void ReleaseListener() {
+        host::HostValue none{};
+        host.Release(calls.Call(objects[0], "SetScriptObject", {none}).result);
+        host.Release(objects[0]);
+    }
+
+    // Releases the chosen objects and makes new ones.
     void Renew(bool listener, bool speaker) {
-        if (listener) {
-            host::HostValue none{};
-            host.Release(calls.Call(objects[0], "SetScriptObject", {none}).result);
-            host.Release(objects[0]);
-        }
+        if (listener) ReleaseListener();
         if (speaker) host.Release(objects[1]);
         if (listener) objects[0] = listen->New();
         if (speaker) objects[1] = speak->New();
