@@ -53,7 +53,7 @@ public:
         if (!ledger_.IsHostThread() || refs_.refs == 0) return RefuseRelease();
         ++ledger_.counters().interfaceReleases;
         uint32_t left = --refs_.refs;
-        if (left == 0) return ReleasedLast();  // may delete this
+        if (left == 0 && livesByReferences_) return ReleasedLast();  // may delete this
         return left;
     }
 
@@ -66,18 +66,33 @@ public:
         return host::kOk;
     }
 
+    // What HandOut does, as data, for a caller that hands out this object's references on
+    // its busiest path without a call (the host callback): the pointer to give, the count
+    // to raise, and the ledger's count of queries for ownId.
+    struct HandOutTerms {
+        void* interface = nullptr;
+        uint32_t* refs = nullptr;
+        uint64_t* queries = nullptr;
+    };
+    HandOutTerms Terms() { return HandOutTerms{static_cast<Interface*>(this), &refs_.refs, queries_}; }
+
     uint32_t refs() const { return refs_.refs; }
     const std::string& name() const { return refs_.name; }
 
 protected:
     virtual ~CountedInterface() { ledger_.Untrack(&refs_); }
 
-    // Called when the last reference handed out comes back. The host's own services stay;
-    // objects that live by their references delete themselves here.
+    // Called when the last reference of an object that lives by its references comes back
+    // (one made with TakeInitialReference): such objects delete themselves here. The
+    // host's own services stay, and their references coming back call nothing.
     virtual void OnLastRelease() {}
 
-    // Hands out one more reference (the one a creator returns to its caller).
-    void TakeInitialReference() { ++refs_.refs; }
+    // Hands out one more reference (the one a creator returns to its caller): the object
+    // lives by its references from now on.
+    void TakeInitialReference() {
+        ++refs_.refs;
+        livesByReferences_ = true;
+    }
 
     // Records a misuse by a caller of this object. Out of line, and the literal form makes
     // its text only here: the entries that check for misuse are the host's busiest code.
@@ -108,6 +123,7 @@ private:
     const host::InterfaceId* ownId_;
     host::Unknown* others_;
     uint64_t* queries_;  // the ledger's count of queries for ownId_
+    bool livesByReferences_ = false;
 };
 
 }  // namespace tide::emulator

@@ -186,7 +186,15 @@ host::Status ValueStore::Release(const host::HostValue& value, const char* entry
     ValueSlot* slot = Use(value, entry, &isVoid);
     if (isVoid) return host::kOk;
     if (!slot) return kBadValue;
-    if (--slot->refs == 0) Destroy(value.words[1]);
+    if (--slot->refs != 0) return host::kOk;
+    // Most values a delivery releases hold nothing to let go of: freed here, in line.
+    const host::ValueType kind = slot->kind;
+    if (kind == host::kTypeInteger || kind == host::kTypeSymbol || kind == host::kTypeFloat) {
+        Free(*slot);
+        free_.push_back(value.words[1]);
+    } else {
+        Destroy(value.words[1]);
+    }
     return host::kOk;
 }
 

@@ -146,6 +146,42 @@ int ToString(lua_State* state) {
     return 1;
 }
 
+// The keys of the last list pushed whose keys were all symbols, as the Lua table of
+// their names that lists with the same keys share: a plug-in hands over list after list
+// with the same names, and a list's keys are never changed from Lua. Kept in the
+// registry as a userdata holding the symbols, with the table as its user value.
+constexpr size_t kCachedKeys = 16;
+struct KeysCache {
+    size_t count;
+    host::HostSymbol symbols[kCachedKeys];
+};
+const char kKeysCacheKey = 0;
+
+// Pushes the shared table of these keys when the cache holds them; false, pushing
+// nothing, otherwise.
+bool PushCachedKeys(lua_State* state, const host::HostSymbol* symbols, size_t count) {
+    lua_rawgetp(state, LUA_REGISTRYINDEX, &kKeysCacheKey);
+    const auto* cache = static_cast<const KeysCache*>(lua_touserdata(state, -1));
+    if (cache && cache->count == count && std::equal(symbols, symbols + count, cache->symbols)) {
+        lua_getiuservalue(state, -1, 1);
+        lua_remove(state, -2);
+        return true;
+    }
+    lua_pop(state, 1);
+    return false;
+}
+
+// Makes the keys table at `table` the one lists with these keys share.
+void CacheKeys(lua_State* state, int table, const host::HostSymbol* symbols, size_t count) {
+    table = lua_absindex(state, table);
+    auto* cache = static_cast<KeysCache*>(lua_newuserdatauv(state, sizeof(KeysCache), 1));
+    cache->count = count;
+    std::copy(symbols, symbols + count, cache->symbols);
+    lua_pushvalue(state, table);
+    lua_setiuservalue(state, -2, 1);
+    lua_rawsetp(state, LUA_REGISTRYINDEX, &kKeysCacheKey);
+}
+
 const luaL_Reg kListMethods[] = {
     {"__index", Index}, {"__newindex", ReadOnly}, {"__len", Length},
     {"__pairs", Pairs}, {"__tostring", ToString}, {nullptr, nullptr},
@@ -174,20 +210,37 @@ void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) 
             entries = onHeap.data();
         }
     }
+    // The keys' symbols, read before anything is pushed (0: a key that is no symbol).
+    host::HostSymbol symbols[kCachedKeys];
+    bool shareable = count > 0 && count <= kCachedKeys;
+    for (size_t i = 0; shareable && i < count; ++i) {
+        const emulator::ValueSlot* key = host.Find(entries[i].key);
+        symbols[i] = key && key->kind == host::kTypeSymbol ? key->symbol : 0;
+        shareable = symbols[i] != 0;
+    }
     auto* box = static_cast<ListBox*>(lua_newuserdatauv(state, sizeof(ListBox), 2));
     box->count = static_cast<lua_Integer>(count);
     luaL_setmetatable(state, kListMeta);
-    lua_createtable(state, static_cast<int>(count), 0);
+    if (!shareable || !PushCachedKeys(state, symbols, count)) {
+        lua_createtable(state, static_cast<int>(count), 0);
+        for (size_t i = 0; i < count; ++i) {
+            // A shareable list's keys come from the symbols read above, as the cache says.
+            const emulator::ValueSlot* key = shareable ? nullptr : host.Find(entries[i].key);
+            const host::HostSymbol symbol = shareable                               ? symbols[i]
+                                            : key && key->kind == host::kTypeSymbol ? key->symbol
+                                                                                    : 0;
+            if (symbol != 0) {
+                const std::string& name = host.SymbolName(symbol);
+                lua_pushlstring(state, name.data(), name.size());
+            } else {
+                PushHostValueAt(state, entries[i].key, depth + 1);
+            }
+            lua_rawseti(state, -2, static_cast<lua_Integer>(i + 1));
+        }
+        if (shareable) CacheKeys(state, -1, symbols, count);
+    }
     lua_createtable(state, static_cast<int>(count), 0);
     for (size_t i = 0; i < count; ++i) {
-        const emulator::ValueSlot* key = host.Find(entries[i].key);
-        if (key && key->kind == host::kTypeSymbol) {
-            const std::string& name = host.SymbolName(key->symbol);
-            lua_pushlstring(state, name.data(), name.size());
-        } else {
-            PushHostValueAt(state, entries[i].key, depth + 1);
-        }
-        lua_rawseti(state, -3, static_cast<lua_Integer>(i + 1));
         PushHostValueAt(state, entries[i].item, depth + 1);
         lua_rawseti(state, -2, static_cast<lua_Integer>(i + 1));
     }
