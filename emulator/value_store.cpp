@@ -81,25 +81,18 @@ ValueSlot* ValueStore::Unusable(const host::HostValue& value, Found found, const
 }
 
 uint32_t ValueStore::Take() {
-    if (free_.size() - freeHead_ > kFreeSlotsBeforeReuse) {
-        const uint32_t index = free_[freeHead_++];
-        // What was read is dropped once it is the larger part.
-        if (freeHead_ > kFreeSlotsBeforeReuse && freeHead_ * 2 > free_.size()) {
-            free_.erase(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(freeHead_));
-            freeHead_ = 0;
-        }
-        return index;
-    }
+    if (free_.size() > kFreeSlotsBeforeReuse) return free_.pop_front();
     slots_.emplace_back();
     return static_cast<uint32_t>(slots_.size() - 1);
 }
 
-void ValueStore::Untake(uint32_t index) {
-    if (freeHead_ > 0) {
-        free_[--freeHead_] = index;
-    } else {
-        free_.insert(free_.begin(), index);
-    }
+void ValueStore::Untake(uint32_t index) { free_.push_front(index); }
+
+void ValueStore::FreeSlots::Grow() {
+    std::vector<uint32_t> larger(ring_.empty() ? 128 : ring_.size() * 2);
+    for (size_t i = 0; i < count_; ++i) larger[i] = ring_[(head_ + i) & (ring_.size() - 1)];
+    ring_.swap(larger);
+    head_ = 0;
 }
 
 host::HostValue ValueStore::Commit(uint32_t index, host::ValueType kind) {

@@ -127,10 +127,36 @@ private:
     Ledger& ledger_;
     const SymbolTable& symbols_;
     std::vector<ValueSlot> slots_;
-    // Freed slots, oldest first from freeHead_ on (a vector read from the front: cheaper
-    // than a deque for the one push and one pop of every value).
-    std::vector<uint32_t> free_;
-    size_t freeHead_ = 0;
+    // Freed slots in the order freed, in a ring that doubles when full: every value
+    // made takes one from the front and every value released puts one at the back.
+    class FreeSlots {
+    public:
+        size_t size() const { return count_; }
+        void push_back(uint32_t index) {
+            if (count_ == ring_.size()) Grow();
+            ring_[(head_ + count_) & (ring_.size() - 1)] = index;
+            ++count_;
+        }
+        void push_front(uint32_t index) {
+            if (count_ == ring_.size()) Grow();
+            head_ = (head_ + ring_.size() - 1) & (ring_.size() - 1);
+            ring_[head_] = index;
+            ++count_;
+        }
+        uint32_t pop_front() {
+            const uint32_t index = ring_[head_];
+            head_ = (head_ + 1) & (ring_.size() - 1);
+            --count_;
+            return index;
+        }
+
+    private:
+        void Grow();
+        std::vector<uint32_t> ring_;  // a power of two long, or empty
+        size_t head_ = 0;
+        size_t count_ = 0;
+    };
+    FreeSlots free_;
     size_t live_ = 0;
     // Texts of values released while locked: kept so the plug-in's pointer stays good.
     std::vector<std::unique_ptr<std::string>> orphanedTexts_;

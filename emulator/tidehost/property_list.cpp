@@ -27,20 +27,40 @@ ListBox* CheckList(lua_State* state, int index) {
     return static_cast<ListBox*>(luaL_checkudata(state, index, kListMeta));
 }
 
-// The position (from 1) of the first entry named `name`; 0 when there is none.
-lua_Integer Find(lua_State* state, int list, const ListBox& box, std::string_view name) {
+// Shared keys tables (see KeysCache) also hold, at this key, a table from each folded
+// name to the position of the first key of that name.
+const char kLookupKey = 0;
+
+// The position (from 1) of the first entry named `name`; 0 when there is none. `key`,
+// when not 0, is the stack index of the name as a Lua string.
+lua_Integer Find(lua_State* state, int list, const ListBox& box, std::string_view name, int key = 0) {
     lua_getiuservalue(state, list, kKeys);
     lua_Integer found = 0;
+    if (lua_rawgetp(state, -1, &kLookupKey) == LUA_TTABLE) {
+        const bool folded =
+            std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        if (folded && key != 0) {
+            lua_pushvalue(state, key);
+        } else {
+            const std::string small = emulator::FoldAsciiCase(name);
+            lua_pushlstring(state, small.data(), small.size());
+        }
+        lua_rawget(state, -2);
+        found = lua_tointeger(state, -1);
+        lua_pop(state, 3);
+        return found;
+    }
+    lua_pop(state, 1);
     for (lua_Integer i = 1; i <= box.count && found == 0; ++i) {
         lua_rawgeti(state, -1, i);
         size_t length = 0;
-        const char* key = nullptr;
+        const char* spelling = nullptr;
         if (lua_type(state, -1) == LUA_TSTRING) {
-            key = lua_tolstring(state, -1, &length);
+            spelling = lua_tolstring(state, -1, &length);
         } else {
-            key = ToSymbolName(state, -1, &length);
+            spelling = ToSymbolName(state, -1, &length);
         }
-        if (key && emulator::SymbolTable::SameName(std::string_view(key, length), name)) found = i;
+        if (spelling && emulator::SymbolTable::SameName(std::string_view(spelling, length), name)) found = i;
         lua_pop(state, 1);
     }
     lua_pop(state, 1);
@@ -97,7 +117,8 @@ int Index(lua_State* state) {
         lua_pushcfunction(state, Pairs);
         return 1;
     }
-    const lua_Integer position = Find(state, 1, *box, std::string_view(name, length));
+    const lua_Integer position =
+        Find(state, 1, *box, std::string_view(name, length), lua_type(state, 2) == LUA_TSTRING ? 2 : 0);
     if (position == 0) {
         lua_pushnil(state);
     } else {
@@ -171,9 +192,28 @@ bool PushCachedKeys(lua_State* state, const host::HostSymbol* symbols, size_t co
     return false;
 }
 
-// Makes the keys table at `table` the one lists with these keys share.
+// Makes the keys table at `table` the one lists with these keys share, and gives it the
+// lookup of its names (kLookupKey).
 void CacheKeys(lua_State* state, int table, const host::HostSymbol* symbols, size_t count) {
     table = lua_absindex(state, table);
+    lua_createtable(state, 0, static_cast<int>(count));
+    for (size_t i = 0; i < count; ++i) {
+        lua_rawgeti(state, table, static_cast<lua_Integer>(i + 1));
+        size_t length = 0;
+        const char* name = lua_tolstring(state, -1, &length);
+        const std::string folded = emulator::FoldAsciiCase(std::string_view(name, length));
+        lua_pop(state, 1);
+        lua_pushlstring(state, folded.data(), folded.size());
+        if (lua_rawget(state, -2) == LUA_TNIL) {
+            lua_pop(state, 1);
+            lua_pushlstring(state, folded.data(), folded.size());
+            lua_pushinteger(state, static_cast<lua_Integer>(i + 1));
+            lua_rawset(state, -3);
+        } else {
+            lua_pop(state, 1);
+        }
+    }
+    lua_rawsetp(state, table, &kLookupKey);
     auto* cache = static_cast<KeysCache*>(lua_newuserdatauv(state, sizeof(KeysCache), 1));
     cache->count = count;
     std::copy(symbols, symbols + count, cache->symbols);

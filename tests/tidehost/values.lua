@@ -65,6 +65,8 @@ check.equal(table.concat(keys, " "):gsub("remote_host=[%d.:]+", "remote_host=R")
             "data=h\xC3\xA9llo \xF0\x9D\x84\x9E remote_host=R data_tsize=18 data_offset=0 data_size=18 " ..
             "data_type=1 index=3 tcount=1 tindex=1", "entries in the order the plug-in made them")
 check.equal(list.DATA, list.data, "names ignore case")
+check.equal(string.format("%s %s %s", list.TIndex, list.tcount, list[symbol("Data_Type")]), "1 1 1",
+            "every name is found, in any case, as a string or a symbol")
 check.equal(list["remote_host"]:match("^127%.0%.0%.1:%d+$") ~= nil, true, "remote_host as address:port")
 check.equal(list[3], 18, "list[n] is the nth item")
 check.equal(list.nothing, nil, "a missing name is nil")
