@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -196,9 +197,9 @@ Received ReceiveRawFresh(long datagrams) {
 
 // The raw loop that puts a binary message together as the listener must: each payload
 // copied into a message buffer of fresh memory, made at the message's first datagram.
-// With two threads, as the listener has, one receives into reused blocks and queues them,
-// the other copies. Prints "ready" once joined, then "complete T" (monotonic seconds) or
-// "incomplete 0" after 20 seconds.
+// With two threads, as the listener has, one receives into reused blocks and queues them
+// (waiting for a returned block as the listener's receive thread does), the other copies. Prints "ready" once
+// joined, then "complete T" (monotonic seconds) or "incomplete 0" after 20 seconds.
 void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
     int fd = JoinedSocket(group, port, kReceiveBufferBytes);
     std::printf("ready\n");
@@ -233,20 +234,41 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
             ptrdiff_t length;
         };
         std::mutex lock;
+        std::condition_variable returned;
+        std::condition_variable queued;
         std::deque<std::unique_ptr<Block>> queue;
         std::vector<std::unique_ptr<Block>> spares;
+        bool awaiting = false;
+        bool waiting = false;
         std::atomic<bool> done{false};
         std::thread receiver([&] {
             std::unique_ptr<Block> block;
+            // As the listener's receive thread: with no returned block at hand while blocks
+            // come back and the socket is less than half full, the datagrams wait there for
+            // one (looked at every millisecond, 50 at most) rather than in fresh memory.
+            bool returning = false;
             while (!done && Clock::now() < deadline) {
                 if (!block) {
-                    std::lock_guard<std::mutex> hold(lock);
-                    if (!spares.empty()) {
-                        block = std::move(spares.back());
-                        spares.pop_back();
+                    std::unique_lock<std::mutex> hold(lock);
+                    const auto until = Clock::now() + std::chrono::milliseconds(50);
+                    for (;;) {
+                        if (!spares.empty()) {
+                            block = std::move(spares.back());
+                            spares.pop_back();
+                            returning = true;
+                            break;
+                        }
+                        if (!returning || done || Clock::now() >= until || !SocketHasRoom(fd)) {
+                            returning = false;
+                            break;
+                        }
+                        awaiting = true;
+                        returned.wait_for(hold, std::chrono::milliseconds(1));
+                        awaiting = false;
                     }
                 }
-                if (!block) block = std::make_unique<Block>();
+                // Fresh memory as the listener's blocks are: not cleared first.
+                if (!block) block.reset(new Block);
                 // As the listener does: take a waiting datagram at once, else wait for one.
                 block->length = recv(fd, block->bytes, kDatagramBytes, MSG_DONTWAIT);
                 if (block->length < 0) {
@@ -256,25 +278,30 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
                 }
                 std::lock_guard<std::mutex> hold(lock);
                 queue.push_back(std::move(block));
+                if (waiting) queued.notify_one();
             }
         });
-        // The copying thread looks at the queue without waiting, as host.run's busy rounds do.
+        // The copying thread sleeps while the queue is empty, woken by the next block: it
+        // takes no processor from the receiving thread or the sender meanwhile.
         while (!complete && Clock::now() < deadline) {
             std::unique_ptr<Block> block;
             {
-                std::lock_guard<std::mutex> hold(lock);
+                std::unique_lock<std::mutex> hold(lock);
+                if (queue.empty()) {
+                    waiting = true;
+                    queued.wait_for(hold, std::chrono::milliseconds(100));
+                    waiting = false;
+                }
                 if (!queue.empty()) {
                     block = std::move(queue.front());
                     queue.pop_front();
                 }
             }
-            if (!block) {
-                std::this_thread::yield();
-                continue;
-            }
+            if (!block) continue;
             complete = take(block->bytes, block->length);
             std::lock_guard<std::mutex> hold(lock);
             spares.push_back(std::move(block));
+            if (awaiting) returned.notify_one();
         }
         done = true;
         receiver.join();

@@ -111,13 +111,17 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
 
 void GroupListener::Recycle(std::unique_ptr<ReceiveBlock> block) {
     if (!block) return;
-    std::lock_guard<std::mutex> guard(queueLock);
-    if (spareBlocks.size() >= kSpareBlocks) return;
-    try {
-        spareBlocks.push_back(std::move(block));
-    } catch (const std::bad_alloc&) {
-        // No room to keep it: it is freed like one beyond the bound.
+    {
+        std::lock_guard<std::mutex> guard(queueLock);
+        if (spareBlocks.size() >= kSpareBlocks) return;
+        try {
+            spareBlocks.push_back(std::move(block));
+        } catch (const std::bad_alloc&) {
+            // No room to keep it: it is freed like one beyond the bound.
+            return;
+        }
     }
+    if (awaitingSpare.exchange(false)) WakeReceiveThread();
 }
 
 void GroupListener::TrimSpares() {
@@ -155,6 +159,35 @@ std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
     return block;
 }
 
+std::unique_ptr<ReceiveBlock> GroupListener::WaitForSpare() {
+    const auto deadline = std::chrono::steady_clock::now() + kSpareWait;
+    for (;;) {
+        // Set before looking, so that a block handed back after the look wakes the wait.
+        awaitingSpare = true;
+        std::unique_ptr<ReceiveBlock> block = TakeSpare();
+        if (block || stopRequested || !joined || std::chrono::steady_clock::now() >= deadline ||
+            !wait.HasRoom(groupSocket.get_handle())) {
+            awaitingSpare = false;
+            return block;
+        }
+        wait.Wait(ACE_INVALID_HANDLE, kSpareWaitSlice);
+    }
+}
+
+std::unique_ptr<ReceiveBlock> GroupListener::NextBlock() {
+    std::unique_ptr<ReceiveBlock> block = TakeSpare();
+    if (block) {
+        sparesReturning = true;
+        return block;
+    }
+    if (sparesReturning) {
+        block = WaitForSpare();
+        if (block) return block;
+        sparesReturning = false;
+    }
+    return std::unique_ptr<ReceiveBlock>(new (std::nothrow) ReceiveBlock);
+}
+
 void GroupListener::ReceiveLoop() {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastDatagram = Clock::now();
@@ -170,8 +203,7 @@ void GroupListener::ReceiveLoop() {
             continue;
         }
         if (!currentBlock) {
-            currentBlock = TakeSpare();
-            if (!currentBlock) currentBlock.reset(new (std::nothrow) ReceiveBlock);
+            currentBlock = NextBlock();
             if (!currentBlock) {
                 std::this_thread::sleep_for(kIdlePause);
                 continue;

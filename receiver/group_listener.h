@@ -1,8 +1,8 @@
 // GroupListener: the receiving side's network half. It joins a multicast group and runs
 // a receive thread of its own that only receives datagrams and appends them to a queue.
 // Everything else (Join, Leave, Start, Stop, taking blocks off the queue, destruction)
-// runs on the host's thread; the receive thread touches only the socket, the two flags,
-// `currentBlock` and, under `queueLock`, the queue and the spare blocks.
+// runs on the host's thread; the receive thread touches only the socket, the flags,
+// `currentBlock`, `sparesReturning` and, under `queueLock`, the queue and the spare blocks.
 #pragma once
 
 #include <ace/INET_Addr.h>
@@ -51,6 +51,17 @@ constexpr std::chrono::milliseconds kIdlePause{1};
 constexpr size_t kSpareBlocks = 32768;
 constexpr size_t kSpareBlocksKept = 32;
 constexpr std::chrono::milliseconds kSpareHoldTime{1000};
+// While deliveries hand blocks back and the socket's buffer is less than half full, the
+// receive thread waits for a delivered block before it takes a fresh one: the datagrams
+// wait in the socket meanwhile, in memory the system holds already, so that a host thread
+// slower than the network (as while a large message first fills its reassembly buffer)
+// no longer makes the receive thread fault in a fresh block for every datagram it is
+// behind. The socket is looked at every kSpareWaitSlice and half its buffer is still
+// free, so nothing more is dropped. A wait lasts at most kSpareWait, longer than a busy
+// machine keeps the host's thread from running; one that ends empty (the host is busy
+// elsewhere) takes a fresh block, and the next wait comes once a block has come back.
+constexpr std::chrono::milliseconds kSpareWait{50};
+constexpr std::chrono::milliseconds kSpareWaitSlice{1};
 // Asked for the socket's receive buffer, so that a burst waits in the kernel while the
 // receive thread, slowed by fresh memory for every block, catches up: 5000 datagrams in a
 // row arrive whole with this, about two thirds of them are dropped with the default.
@@ -107,6 +118,11 @@ private:
     void ReceiveLoop();
     // A spare block, or null when none is kept.
     std::unique_ptr<ReceiveBlock> TakeSpare();
+    // A spare block handed back within kSpareWait while the socket has room, or null
+    // (also when stopped or left).
+    std::unique_ptr<ReceiveBlock> WaitForSpare();
+    // The block the next receive fills: a spare, else a fresh one; null when none can be had.
+    std::unique_ptr<ReceiveBlock> NextBlock();
     // Frees the spare blocks beyond kSpareBlocksKept, outside queueLock.
     void TrimSpares();
     bool ReceiveInto(ReceiveBlock& block);
@@ -127,6 +143,10 @@ private:
     std::deque<std::unique_ptr<ReceiveBlock>> queue;
     // Delivered blocks waiting to be filled again; under queueLock.
     std::vector<std::unique_ptr<ReceiveBlock>> spareBlocks;
+    // Set by a receive thread waiting for a spare: the next Recycle wakes it.
+    std::atomic<bool> awaitingSpare{false};
+    // Receive thread only: whether a spare was found since a wait for one last ended empty.
+    bool sparesReturning = false;
     std::thread receiveThread;
     // The receive thread's waits, which the host's thread can end early.
     ReceiveWait wait;

@@ -1,7 +1,7 @@
 // The receive thread's wait for a datagram and its early wake-up by the host's thread:
 // the part of the listener that differs between systems (receive_wait_posix.cpp: an
 // eventfd and ppoll; receive_wait_windows.cpp: two events and WSAWaitForMultipleEvents).
-// Wake runs on any thread; Wait and ReceiveNow only on the receive thread.
+// Wake runs on any thread; Wait, ReceiveNow and HasRoom only on the receive thread.
 #pragma once
 
 #include <ace/INET_Addr.h>
@@ -36,6 +36,11 @@ public:
     // the bytes received (a longer datagram is cut to `bytes`), or −1 when none is waiting
     // or the receive failed.
     ptrdiff_t ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t bytes, ACE_INET_Addr& sender);
+
+    // Whether `socket`'s receive buffer is less than half full, so that the datagrams
+    // waiting there can wait a little longer without any being dropped. False when the
+    // system does not tell.
+    bool HasRoom(ACE_HANDLE socket);
 
 private:
     // The wake-up event: an eventfd, or a Windows event handle; -1 when none was made.

@@ -1,4 +1,8 @@
-// The receive thread's wait on POSIX systems: ppoll on the socket and an eventfd.
+// The receive thread's wait on POSIX systems: ppoll on the socket and an eventfd; how
+// full the socket's buffer is, from Linux's SO_MEMINFO.
+#ifdef __linux__
+#include <linux/sock_diag.h>
+#endif
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -44,6 +48,20 @@ bool ReceiveWait::Wait(ACE_HANDLE socket, std::chrono::milliseconds timeout) {
 ptrdiff_t ReceiveWait::ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t bytes, ACE_INET_Addr& sender) {
     // Linux cuts a longer datagram to the buffer and answers the length it kept.
     return socket.recv(buffer, bytes, sender, MSG_DONTWAIT);
+}
+
+bool ReceiveWait::HasRoom(ACE_HANDLE socket) {
+#if defined(__linux__) && defined(SO_MEMINFO)
+    uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t bytes = sizeof memory;
+    if (getsockopt(socket, SOL_SOCKET, SO_MEMINFO, memory, &bytes) != 0 ||
+        bytes < sizeof(uint32_t) * (SK_MEMINFO_RCVBUF + 1))
+        return false;
+    return memory[SK_MEMINFO_RMEM_ALLOC] < memory[SK_MEMINFO_RCVBUF] / 2;
+#else
+    (void)socket;
+    return false;
+#endif
 }
 
 }  // namespace tide

@@ -102,4 +102,7 @@ ptrdiff_t ReceiveWait::ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t b
     return received;
 }
 
+// Windows tells a datagram socket's next datagram, not how full its buffer is.
+bool ReceiveWait::HasRoom(ACE_HANDLE) { return false; }
+
 }  // namespace tide
