@@ -166,7 +166,7 @@ std::unique_ptr<ReceiveBlock> GroupListener::WaitForSpare() {
         awaitingSpare = true;
         std::unique_ptr<ReceiveBlock> block = TakeSpare();
         if (block || stopRequested || !joined || std::chrono::steady_clock::now() >= deadline ||
-            !wait.HasRoom(groupSocket.get_handle())) {
+            !wait.HasRoom(groupSocket.get_handle(), kSpareWaitRoom)) {
             awaitingSpare = false;
             return block;
         }

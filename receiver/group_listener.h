@@ -62,6 +62,11 @@ constexpr std::chrono::milliseconds kSpareHoldTime{1000};
 // elsewhere) takes a fresh block, and the next wait comes once a block has come back.
 constexpr std::chrono::milliseconds kSpareWait{50};
 constexpr std::chrono::milliseconds kSpareWaitSlice{1};
+// ... and only while the socket's buffer has this much free: what loopback brings in
+// several slices at full speed. A buffer the system kept small (the size asked for below
+// needs privileges or a raised limit) would fill between two looks, so with one the
+// receive thread never waits and takes fresh blocks as it always did.
+constexpr size_t kSpareWaitRoom = 16 * 1024 * 1024;
 // Asked for the socket's receive buffer, so that a burst waits in the kernel while the
 // receive thread, slowed by fresh memory for every block, catches up: 5000 datagrams in a
 // row arrive whole with this, about two thirds of them are dropped with the default.

@@ -37,10 +37,10 @@ public:
     // or the receive failed.
     ptrdiff_t ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t bytes, ACE_INET_Addr& sender);
 
-    // Whether `socket`'s receive buffer is less than half full, so that the datagrams
-    // waiting there can wait a little longer without any being dropped. False when the
-    // system does not tell.
-    bool HasRoom(ACE_HANDLE socket);
+    // Whether `socket`'s receive buffer is less than half full and has at least `bytes`
+    // free, so that the datagrams waiting there can wait a little longer without any
+    // being dropped. False when the system does not tell.
+    bool HasRoom(ACE_HANDLE socket, size_t bytes);
 
 private:
     // The wake-up event: an eventfd, or a Windows event handle; -1 when none was made.

@@ -50,16 +50,19 @@ ptrdiff_t ReceiveWait::ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t b
     return socket.recv(buffer, bytes, sender, MSG_DONTWAIT);
 }
 
-bool ReceiveWait::HasRoom(ACE_HANDLE socket) {
+bool ReceiveWait::HasRoom(ACE_HANDLE socket, size_t bytes) {
 #if defined(__linux__) && defined(SO_MEMINFO)
     uint32_t memory[SK_MEMINFO_VARS] = {};
-    socklen_t bytes = sizeof memory;
-    if (getsockopt(socket, SOL_SOCKET, SO_MEMINFO, memory, &bytes) != 0 ||
-        bytes < sizeof(uint32_t) * (SK_MEMINFO_RCVBUF + 1))
+    socklen_t told = sizeof memory;
+    if (getsockopt(socket, SOL_SOCKET, SO_MEMINFO, memory, &told) != 0 ||
+        told < sizeof(uint32_t) * (SK_MEMINFO_RCVBUF + 1))
         return false;
-    return memory[SK_MEMINFO_RMEM_ALLOC] < memory[SK_MEMINFO_RCVBUF] / 2;
+    const uint32_t taken = memory[SK_MEMINFO_RMEM_ALLOC];
+    const uint32_t size = memory[SK_MEMINFO_RCVBUF];
+    return taken < size / 2 && size - taken >= bytes;
 #else
     (void)socket;
+    (void)bytes;
     return false;
 #endif
 }

@@ -103,6 +103,6 @@ ptrdiff_t ReceiveWait::ReceiveNow(ACE_SOCK_Dgram& socket, void* buffer, size_t b
 }
 
 // Windows tells a datagram socket's next datagram, not how full its buffer is.
-bool ReceiveWait::HasRoom(ACE_HANDLE) { return false; }
+bool ReceiveWait::HasRoom(ACE_HANDLE, size_t) { return false; }
 
 }  // namespace tide

@@ -26,18 +26,20 @@ TEST(ReceiveWaitRoom, ASocketHasRoomUntilHalfItsBufferIsTakenAndAgainOnceDrained
     const int bufferBytes = 100000;  // a handful of full datagrams
     ASSERT_TRUE(testing::SetOption(socket, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes));
     ReceiveWait wait;
-    EXPECT_TRUE(wait.HasRoom(socket)) << "an empty socket";
+    EXPECT_TRUE(wait.HasRoom(socket, 0)) << "an empty socket";
+    // A buffer the system kept small fills between two looks: it never has the room asked.
+    EXPECT_FALSE(wait.HasRoom(socket, 16 * 1024 * 1024)) << "an empty socket, less free than asked";
 
     testing::RawSender sender{"127.0.0.1", kPort};
     // More than the buffer holds: loopback delivers each before sendto returns, and drops
     // what does not fit.
     const testing::Bytes datagram(kDatagramBytes, 0);
     for (int i = 0; i < 20; ++i) sender.Send(datagram);
-    EXPECT_FALSE(wait.HasRoom(socket)) << "a full socket";
+    EXPECT_FALSE(wait.HasRoom(socket, 0)) << "a full socket";
 
     std::vector<char> buffer(kDatagramBytes);
     while (testing::WaitReadable(socket, 0)) recv(socket, buffer.data(), buffer.size(), 0);
-    EXPECT_TRUE(wait.HasRoom(socket)) << "a drained socket";
+    EXPECT_TRUE(wait.HasRoom(socket, 0)) << "a drained socket";
     testing::CloseSocket(socket);
 #endif
 }
