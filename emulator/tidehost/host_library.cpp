@@ -2,8 +2,6 @@
 // of theirs is gone.
 #include "emulator/tidehost/host_library.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -14,6 +12,7 @@
 #include "emulator/tidehost/lua_values.h"
 #include "emulator/tidehost/readable_memory.h"
 #include "emulator/tidehost/session.h"
+#include "emulator/tidehost/thread_cpu.h"
 #include "host/address_table.h"
 
 namespace tide::tidehost {
@@ -95,9 +94,7 @@ int Now(lua_State* state) {
 // host.cpu(): seconds of CPU time the host's thread has used (this thread alone: not the
 // plug-ins' receive threads), for measuring what a delivery costs the host.
 int Cpu(lua_State* state) {
-    timespec used{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
-    lua_pushnumber(state, static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9);
+    lua_pushnumber(state, ThreadCpuSeconds());
     return 1;
 }
 
