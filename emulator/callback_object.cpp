@@ -38,7 +38,7 @@ host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, vo
     // that answer is one test and a jump, everything else is out of line.
     if (ledger_.IsHostThread() && iid && out && busiest_.refs && *iid == busiest_.iid) [[likely]] {
         // CountedInterface::HandOut, as its terms say.
-        *out = busiest_.interface;
+        *out = busiest_.handed;
         ++*busiest_.refs;
         ledger_.QueryCounted(busiest_.queries);
         return host::kOk;

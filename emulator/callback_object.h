@@ -32,8 +32,7 @@ public:
     void Offer(const host::InterfaceId& iid, CountedInterface<Interface>* target) {
         const auto terms = target->Terms();
         offered_.push_back(OfferedId{iid, static_cast<Interface*>(target), &HandOut<Interface>,
-                                     IsRefused(iid),
-                                     Busiest{iid, terms.interface, terms.refs, terms.queries}});
+                                     IsRefused(iid), Busiest{iid, terms.handed, terms.refs, terms.queries}});
         NoteBusiest();
     }
     void Refuse(const host::InterfaceId& iid, bool refuse);
@@ -44,7 +43,7 @@ private:
     // id does without a call.
     struct Busiest {
         host::InterfaceId iid;
-        void* interface = nullptr;
+        void* handed = nullptr;
         uint32_t* refs = nullptr;  // null: no busiest offer (none made, or refused)
         uint64_t* queries = nullptr;
     };

@@ -70,7 +70,7 @@ public:
     // its busiest path without a call (the host callback): the pointer to give, the count
     // to raise, and the ledger's count of queries for ownId.
     struct HandOutTerms {
-        void* interface = nullptr;
+        void* handed = nullptr;
         uint32_t* refs = nullptr;
         uint64_t* queries = nullptr;
     };

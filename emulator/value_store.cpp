@@ -280,11 +280,15 @@ size_t ValueStore::lockedTexts() const {
 std::string ValueStore::DescribeSlot(const ValueSlot& slot, int depth) const {
     std::string text = KindName(slot.kind);
     switch (slot.kind) {
+        // A space and the number appended one after the other: GCC 12 at -O3 warns
+        // (-Wrestrict, wrongly) on a " " + std::to_string(...) made first.
         case host::kTypeInteger:
-            text += " " + std::to_string(slot.integer);
+            text += ' ';
+            text += std::to_string(slot.integer);
             break;
         case host::kTypeFloat:
-            text += " " + std::to_string(slot.number);
+            text += ' ';
+            text += std::to_string(slot.number);
             break;
         case host::kTypeSymbol:
             text += " #" + symbols_.Name(slot.symbol);
