@@ -4,8 +4,6 @@
 #include <exception>
 #include <new>
 
-#include "receiver/thread_priority.h"
-
 namespace tide {
 
 namespace {
@@ -191,8 +189,6 @@ std::unique_ptr<ReceiveBlock> GroupListener::NextBlock() {
 }
 
 void GroupListener::ReceiveLoop() {
-    // Ahead of the host's threads, so that a busy host does not keep it from the socket.
-    RaiseReceivePriority();
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastDatagram = Clock::now();
     // After a quiet spell the spares beyond those kept for good go back to the system
