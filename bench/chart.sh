@@ -28,7 +28,7 @@ delivery receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
 delivery deliver-text receive-raw-rate text_to_a_Lua_handler -
 delivery receive-copy receive-copy raw_copy_into_fresh_64_MiB raw_copy
 delivery receive-copy-2 receive-copy raw_copy,_2_threads raw_copy_2
-delivery deliver-binary receive-copy-2 binary_to_a_Lua_handler -
+delivery deliver-binary receive-copy binary_to_a_Lua_handler -
 LAYOUT
 
 # Every figure in datagrams per second: a binary message's rate counts its fragments.

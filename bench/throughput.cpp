@@ -37,6 +37,7 @@
 #include "emulator/script_calls.h"
 #include "host/address_table.h"
 #include "receiver/group_listener.h"
+#include "receiver/message_memory.h"
 #include "sender/datagram_sender.h"
 
 namespace tide::bench {
@@ -196,7 +197,8 @@ Received ReceiveRawFresh(long datagrams) {
 }
 
 // The raw loop that puts a binary message together as the listener must: each payload
-// copied into a message buffer of fresh memory, made at the message's first datagram.
+// copied into a message buffer of fresh memory, made at the message's first datagram (in
+// the listener's message memory, huge pages where the system gives them).
 // With two threads, as the listener has, one receives into reused blocks and queues them
 // (waiting for a returned block as the listener's receive thread does), the other copies. Prints "ready" once
 // joined, then "complete T" (monotonic seconds) or "incomplete 0" after 20 seconds.
@@ -204,7 +206,11 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
     int fd = JoinedSocket(group, port, kReceiveBufferBytes);
     std::printf("ready\n");
     std::fflush(stdout);
-    std::unique_ptr<uint8_t[]> message;
+    struct Release {
+        size_t bytes;
+        void operator()(uint8_t* memory) const { FreeMessageMemory(memory, bytes); }
+    };
+    std::unique_ptr<uint8_t, Release> message(nullptr, Release{static_cast<size_t>(bytes)});
     int32_t fragments = 0;
     bool complete = false;
     double completed = 0;
@@ -215,7 +221,8 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
         if (header.data_tsize != bytes || header.data_offset < 0 || header.data_size < 0 ||
             header.data_offset + header.data_size > bytes || kHeaderBytes + header.data_size > length)
             return false;
-        if (!message) message.reset(new uint8_t[static_cast<size_t>(bytes)]);
+        if (!message) message.reset(AllocateMessageMemory(static_cast<size_t>(bytes)));
+        if (!message) return false;
         std::memcpy(message.get() + header.data_offset, datagram + kPayloadOffset,
                     static_cast<size_t>(header.data_size));
         return ++fragments == header.tcount;

@@ -5,13 +5,15 @@
 #include <cstring>
 #include <new>
 
+#include "receiver/message_memory.h"
+
 namespace tide {
 
 bool Reassembly::Init(int32_t bytes) {
     reassemblyBuffer = nullptr;
     bufferBytes = 0;
     if (bytes <= 0) return false;
-    reassemblyBuffer = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
+    reassemblyBuffer = AllocateMessageMemory(static_cast<size_t>(bytes));
     if (!reassemblyBuffer) return false;
     bufferBytes = bytes;
     ++generation;
@@ -20,7 +22,7 @@ bool Reassembly::Init(int32_t bytes) {
 
 void Reassembly::Free() {
     StartMessage();
-    delete[] reassemblyBuffer;
+    FreeMessageMemory(reassemblyBuffer, static_cast<size_t>(bufferBytes));
     reassemblyBuffer = nullptr;
     bufferBytes = 0;
     ++generation;
@@ -28,7 +30,7 @@ void Reassembly::Free() {
 
 bool Reassembly::Grow(int64_t bytes) {
     if (bytes <= 0 || bytes > INT32_MAX) return false;
-    auto* replacement = new (std::nothrow) uint8_t[static_cast<size_t>(bytes)];
+    uint8_t* replacement = AllocateMessageMemory(static_cast<size_t>(bytes));
     if (!replacement) return false;
     // The message being put together keeps the bytes it has taken when they fit the new
     // buffer and starts over when they do not: a message is handed over only with every
@@ -38,7 +40,7 @@ bool Reassembly::Grow(int64_t bytes) {
     } else if (takenEnd > 0) {
         StartMessage();
     }
-    delete[] reassemblyBuffer;
+    FreeMessageMemory(reassemblyBuffer, static_cast<size_t>(bufferBytes));
     reassemblyBuffer = replacement;
     bufferBytes = static_cast<int32_t>(bytes);
     ++generation;
