@@ -20,7 +20,7 @@ void HostCallbackObject::Refuse(const host::InterfaceId& iid, bool refuse) {
 }
 
 void HostCallbackObject::NoteBusiest() {
-    busiest_ = offered_.empty() || offered_.front().refused ? Busiest{} : offered_.front().terms;
+    busiest_ = offered_.empty() || offered_.front().refused ? OfferedId{} : offered_.front();
 }
 
 bool HostCallbackObject::IsRefused(const host::InterfaceId& iid) const {
@@ -36,13 +36,8 @@ host::Status HostCallbackObject::RefuseQuery() {
 host::Status HostCallbackObject::QueryInterface(const host::InterfaceId* iid, void** out) {
     // Asked before every value operation of a plug-in, nearly always for the busiest id:
     // that answer is one test and a jump, everything else is out of line.
-    if (ledger_.IsHostThread() && iid && out && busiest_.refs && *iid == busiest_.iid) [[likely]] {
-        // CountedInterface::HandOut, as its terms say.
-        *out = busiest_.handed;
-        ++*busiest_.refs;
-        ledger_.QueryCounted(busiest_.queries);
-        return host::kOk;
-    }
+    if (ledger_.IsHostThread() && iid && out && busiest_.terms.refs && *iid == busiest_.iid) [[likely]]
+        return busiest_.terms.Apply(ledger_, out);
     return QueryOffered(iid, out);
 }
 
@@ -52,7 +47,7 @@ host::Status HostCallbackObject::QueryOffered(const host::InterfaceId* iid, void
     // A refused id is answered as one never offered; an id offered twice, by the first.
     for (const OfferedId& offer : offered_) {
         if (offer.iid == *iid)
-            return offer.refused ? host::kNoSuchInterface : offer.handOut(offer.target, out);
+            return offer.refused ? host::kNoSuchInterface : offer.terms.Apply(ledger_, out);
     }
     return host::kNoSuchInterface;
 }

@@ -30,48 +30,33 @@ public:
     // out its references directly.
     template <class Interface>
     void Offer(const host::InterfaceId& iid, CountedInterface<Interface>* target) {
-        const auto terms = target->Terms();
-        offered_.push_back(OfferedId{iid, static_cast<Interface*>(target), &HandOut<Interface>,
-                                     IsRefused(iid), Busiest{iid, terms.handed, terms.refs, terms.queries}});
+        offered_.push_back(OfferedId{iid, target->Terms(), IsRefused(iid)});
         NoteBusiest();
     }
     void Refuse(const host::InterfaceId& iid, bool refuse);
     void RefuseNewHostObject(bool refuse) { refuseNewHostObject_ = refuse; }
 
 private:
-    // An offer's hand-out as data (CountedInterface::Terms): what a query for the busiest
-    // id does without a call.
-    struct Busiest {
-        host::InterfaceId iid;
-        void* handed = nullptr;
-        uint32_t* refs = nullptr;  // null: no busiest offer (none made, or refused)
-        uint64_t* queries = nullptr;
-    };
-    // An offered id, with whether a test refuses it now: looked at on every query.
+    // An offered id, how its object hands out a reference (CountedInterface::Terms), and
+    // whether a test refuses it now: looked at on every query.
     struct OfferedId {
-        host::InterfaceId iid;
-        host::Unknown* target;
-        host::Status (*handOut)(host::Unknown* target, void** out);
-        bool refused;
-        Busiest terms;
+        host::InterfaceId iid{};
+        HandOutTerms terms;  // terms.refs null: no offer (busiest_ when none is answered)
+        bool refused = false;
     };
-    template <class Interface>
-    static host::Status HandOut(host::Unknown* target, void** out) {
-        return static_cast<CountedInterface<Interface>*>(static_cast<Interface*>(target))->HandOut(out);
-    }
     bool IsRefused(const host::InterfaceId& iid) const;
     // A query from another thread or with a null argument: recorded, and its answer.
     [[gnu::noinline]] host::Status RefuseQuery();
     // A query that is not for the busiest id, or that the checks refuse.
     [[gnu::noinline, gnu::cold]] host::Status QueryOffered(const host::InterfaceId* iid, void** out);
-    // Copies the first offer's terms into busiest_, empty while a test refuses it.
+    // Copies the first offer into busiest_, empty while a test refuses it.
     void NoteBusiest();
 
     Host& host_;
     std::vector<OfferedId> offered_;  // in the order offered, the busiest first
     // The first offer, asked for before almost every value operation, answered from here
     // without a look at the list or a call.
-    Busiest busiest_{};
+    OfferedId busiest_;
     std::vector<host::InterfaceId> refused_;
     bool refuseNewHostObject_ = false;
 };

@@ -12,6 +12,23 @@
 
 namespace tide::emulator {
 
+// What handing out a reference of a host interface object does, as data: the pointer to
+// give, the object's count to raise, and the ledger's count of queries for its id. The
+// object's own HandOut applies them; the host callback keeps them for its offers and
+// applies them without a call into the object.
+struct HandOutTerms {
+    void* handed = nullptr;
+    uint32_t* refs = nullptr;
+    uint64_t* queries = nullptr;
+
+    host::Status Apply(Ledger& ledger, void** out) const {
+        *out = handed;
+        ++*refs;
+        ledger.QueryCounted(queries);
+        return host::kOk;
+    }
+};
+
 template <class Interface>
 class CountedInterface : public Interface {
 public:
@@ -58,22 +75,8 @@ public:
     }
 
     // What a query for ownId answers, for a caller that has made the query's checks
-    // itself (the host callback hands out its services this way).
-    host::Status HandOut(void** out) {
-        *out = static_cast<Interface*>(this);
-        ++refs_.refs;
-        ledger_.QueryCounted(queries_);
-        return host::kOk;
-    }
-
-    // What HandOut does, as data, for a caller that hands out this object's references on
-    // its busiest path without a call (the host callback): the pointer to give, the count
-    // to raise, and the ledger's count of queries for ownId.
-    struct HandOutTerms {
-        void* handed = nullptr;
-        uint32_t* refs = nullptr;
-        uint64_t* queries = nullptr;
-    };
+    // itself (the host callback hands out its services by these terms).
+    host::Status HandOut(void** out) { return Terms().Apply(ledger_, out); }
     HandOutTerms Terms() { return HandOutTerms{static_cast<Interface*>(this), &refs_.refs, queries_}; }
 
     uint32_t refs() const { return refs_.refs; }

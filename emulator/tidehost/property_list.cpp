@@ -204,13 +204,14 @@ void CacheKeys(lua_State* state, int table, const host::HostSymbol* symbols, siz
         const std::string folded = emulator::FoldAsciiCase(std::string_view(name, length));
         lua_pop(state, 1);
         lua_pushlstring(state, folded.data(), folded.size());
-        if (lua_rawget(state, -2) == LUA_TNIL) {
+        lua_pushvalue(state, -1);
+        // The first key of a name keeps its place: a later one of the same name is skipped.
+        if (lua_rawget(state, -3) == LUA_TNIL) {
             lua_pop(state, 1);
-            lua_pushlstring(state, folded.data(), folded.size());
             lua_pushinteger(state, static_cast<lua_Integer>(i + 1));
             lua_rawset(state, -3);
         } else {
-            lua_pop(state, 1);
+            lua_pop(state, 2);
         }
     }
     lua_rawsetp(state, table, &kLookupKey);
@@ -265,10 +266,13 @@ void PushPropertyList(lua_State* state, const host::HostValue& list, int depth) 
         lua_createtable(state, static_cast<int>(count), 0);
         for (size_t i = 0; i < count; ++i) {
             // A shareable list's keys come from the symbols read above, as the cache says.
-            const emulator::ValueSlot* key = shareable ? nullptr : host.Find(entries[i].key);
-            const host::HostSymbol symbol = shareable                               ? symbols[i]
-                                            : key && key->kind == host::kTypeSymbol ? key->symbol
-                                                                                    : 0;
+            host::HostSymbol symbol = 0;
+            if (shareable) {
+                symbol = symbols[i];
+            } else if (const emulator::ValueSlot* key = host.Find(entries[i].key);
+                       key && key->kind == host::kTypeSymbol) {
+                symbol = key->symbol;
+            }
             if (symbol != 0) {
                 const std::string& name = host.SymbolName(symbol);
                 lua_pushlstring(state, name.data(), name.size());
