@@ -3,7 +3,6 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -41,15 +40,6 @@ inline int JoinedSocket(const char* group, uint16_t port, int bufferBytes) {
     inet_pton(AF_INET, group, &membership.imr_multiaddr);
     setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership);
     return fd;
-}
-
-// Whether the socket's receive buffer is less than half full (SO_MEMINFO), as the
-// listener's receive thread asks before it lets datagrams wait there for a returned block.
-inline bool SocketHasRoom(int fd) {
-    uint32_t memory[SK_MEMINFO_VARS] = {};
-    socklen_t bytes = sizeof memory;
-    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &bytes) != 0) return false;
-    return memory[SK_MEMINFO_RMEM_ALLOC] < memory[SK_MEMINFO_RCVBUF] / 2;
 }
 
 // Sends `count` datagrams of kDatagramBytes as fast as sendto goes.

@@ -3,19 +3,11 @@
 -- the rate taken from the first delivery to the last.
 local group, port, count = arg[1] or "239.255.63.2", tonumber(arg[2] or 46302), tonumber(arg[3] or 50000)
 
-local listener = xtra.new("Tidelisten")
-local receiver = { delivered = 0 }
-function receiver:onText(list)
-  if self.delivered == 0 then self.first = host.now() end
-  self.delivered = self.delivered + 1
-  self.last = host.now()
-  assert(#list == 9 and list.data == "hello, group")
-  if self.delivered == count then host.stop() end
-end
-listener:SetScriptObject(receiver)
-listener:OnTextData(symbol("onText"))
-assert(listener:Open(port, group) == 0, "cannot join " .. group)
-listener:Start()
+local listen = dofile((arg[0]:match("^(.*[/\\])") or "") .. "text_listener.lua")
+local listener, receiver = listen(group, port, count, function(receiver)
+  receiver.last = host.now()
+  receiver.first = receiver.first or receiver.last
+end)
 -- Ready: the sending process waits for this line.
 io.stdout:write("ready\n")
 io.stdout:flush()

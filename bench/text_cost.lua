@@ -7,17 +7,8 @@
 local group, port, count = arg[1] or "239.255.63.5", tonumber(arg[2] or 46305), tonumber(arg[3] or 2000)
 local chunk, pause = 4, tonumber(arg[4] or 0.002)
 
-local listener = xtra.new("Tidelisten")
-local receiver = { delivered = 0 }
-function receiver:onText(list)
-  self.delivered = self.delivered + 1
-  assert(#list == 9 and list.data == "hello, group")
-  if self.delivered == count then host.stop() end
-end
-listener:SetScriptObject(receiver)
-listener:OnTextData(symbol("onText"))
-assert(listener:Open(port, group) == 0, "cannot join " .. group)
-listener:Start()
+local listen = dofile((arg[0]:match("^(.*[/\\])") or "") .. "text_listener.lua")
+local listener, receiver = listen(group, port, count)
 local speaker = xtra.new("Tidespeak")
 speaker:Open(port, group)
 for sent = 1, count do

@@ -38,6 +38,7 @@
 #include "host/address_table.h"
 #include "receiver/group_listener.h"
 #include "receiver/message_memory.h"
+#include "receiver/receive_wait.h"
 #include "sender/datagram_sender.h"
 
 namespace tide::bench {
@@ -251,13 +252,14 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
         std::thread receiver([&] {
             std::unique_ptr<Block> block;
             // As the listener's receive thread: with no returned block at hand while blocks
-            // come back and the socket is less than half full, the datagrams wait there for
-            // one (looked at every millisecond, 50 at most) rather than in fresh memory.
+            // come back and the socket has room (ReceiveWait::HasRoom, by the listener's
+            // kSpareWaitRoom), the datagrams wait there for one (looked at every
+            // kSpareWaitSlice, kSpareWait at most) rather than in fresh memory.
             bool returning = false;
             while (!done && Clock::now() < deadline) {
                 if (!block) {
                     std::unique_lock<std::mutex> hold(lock);
-                    const auto until = Clock::now() + std::chrono::milliseconds(50);
+                    const auto until = Clock::now() + kSpareWait;
                     for (;;) {
                         if (!spares.empty()) {
                             block = std::move(spares.back());
@@ -265,12 +267,13 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
                             returning = true;
                             break;
                         }
-                        if (!returning || done || Clock::now() >= until || !SocketHasRoom(fd)) {
+                        if (!returning || done || Clock::now() >= until ||
+                            !ReceiveWait::HasRoom(fd, kSpareWaitRoom)) {
                             returning = false;
                             break;
                         }
                         awaiting = true;
-                        returned.wait_for(hold, std::chrono::milliseconds(1));
+                        returned.wait_for(hold, kSpareWaitSlice);
                         awaiting = false;
                     }
                 }
