@@ -18,9 +18,13 @@
 #include <cstdint>
 #include <cstring>
 
-// The host's calling convention. Empty where the platform has only one.
+// The host's calling convention: the callee pops its arguments on 32-bit x86, on Windows
+// and in the 32-bit Linux build alike, so that a table entry or export declared without it
+// fails there. Empty where the platform has only one.
 #if defined(_WIN32) && !defined(_WIN64)
 #define TIDE_CALL __stdcall
+#elif defined(__i386__)
+#define TIDE_CALL __attribute__((stdcall))
 #else
 #define TIDE_CALL
 #endif

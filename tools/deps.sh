@@ -2,8 +2,13 @@
 # (and by its test, tests/tools/deps.sh, against stand-ins for apt and dpkg).
 #   deps_ensure linux     what the Linux build, its tests, the demo and the benchmarks need
 #   deps_ensure release   what the packaging checks need besides (./tide test, ./tide package)
-#   deps_ensure windows   the cross compiler and Wine, with the i386 architecture and the
-#                         deb-src entries the Windows build's libraries are fetched by
+#   deps_ensure windows   the cross compilers for 32-bit and 64-bit Windows and Wine (its
+#                         32-bit half, with the i386 architecture, only where the machine runs
+#                         32-bit programs itself), with the deb-src entries the Windows
+#                         builds' libraries are fetched by
+#   deps_ensure linux32   the 32-bit Linux build's compilers (g++ -m32), the deb-src entries,
+#                         and where the machine runs no 32-bit programs itself QEMU's
+#                         user-mode emulation, registered (cross/i386_programs.sh)
 # Each answers 0 when its packages are there (installing them as root when missing), else
 # says which packages, why (apt's own words) and what a person can run, and answers 1.
 #
@@ -19,8 +24,19 @@ DEPS_LINUX=(build-essential cmake pkg-config libace-dev liblua5.4-dev libgtest-d
             libbenchmark-dev iperf iproute2 clang libclang-rt-14-dev gnuplot-nox valgrind tshark python3
             dpkg-dev man-db)
 DEPS_RELEASE=(lintian)
-DEPS_WINDOWS=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386)
+DEPS_WINDOWS=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev
+              gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
+# Wine's 32-bit half: only where the kernel runs 32-bit programs (under QEMU it is too slow
+# to use), as the only package of the foreign architecture.
+DEPS_WINDOWS_32=(wine32:i386)
+DEPS_LINUX32=(g++-multilib)
+# Only where the kernel runs no 32-bit programs.
+DEPS_I386_EMULATION=(qemu-user-static)
 DEPS_FOREIGN_ARCH=i386
+DEPS_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# What tells how the machine runs 32-bit programs and registers their emulation (tests
+# put a stand-in there).
+DEPS_I386_PROGRAMS="${TIDE_I386_PROGRAMS:-$DEPS_DIR/../cross/i386_programs.sh}"
 
 # Where apt's configuration and the system's release name are (tests point them elsewhere).
 DEPS_APT_ETC="${TIDE_APT_ETC:-/etc/apt}"
@@ -141,31 +157,53 @@ deps_install() {
     return 1
 }
 
+# How the machine runs 32-bit x86 programs: native, emulated or none.
+deps_i386() { "$DEPS_I386_PROGRAMS"; }
+
+# Registers the emulation of 32-bit programs (root; only where the machine runs none).
+deps_register_emulation() {
+    deps_say "registering QEMU's user-mode emulation for 32-bit x86 programs (binfmt_misc)"
+    [ "$("$DEPS_I386_PROGRAMS" --setup)" = emulated ] && return 0
+    deps_say "could not register it, so the 32-bit suite cannot run here"
+    return 1
+}
+
 # deps_ensure SET: see the top of this file.
 deps_ensure() {
-    local set="$1" missing windows=0
+    local set="$1" missing wanted i386="" foreign=0 emulation=0
     case "$set" in
-        linux) mapfile -t missing < <(deps_missing "${DEPS_LINUX[@]}") ;;
-        release) mapfile -t missing < <(deps_missing "${DEPS_RELEASE[@]}") ;;
-        windows) windows=1; mapfile -t missing < <(deps_missing "${DEPS_WINDOWS[@]}") ;;
+        linux) wanted=("${DEPS_LINUX[@]}") ;;
+        release) wanted=("${DEPS_RELEASE[@]}") ;;
+        windows)
+            wanted=("${DEPS_WINDOWS[@]}")
+            i386="$(deps_i386)"
+            if [ "$i386" = native ]; then wanted+=("${DEPS_WINDOWS_32[@]}"); foreign=1; fi ;;
+        linux32)
+            wanted=("${DEPS_LINUX32[@]}")
+            i386="$(deps_i386)"
+            if [ "$i386" != native ]; then wanted+=("${DEPS_I386_EMULATION[@]}"); emulation=1; fi ;;
         *) deps_say "deps_ensure: no package set $set"; return 1 ;;
     esac
-    local arch=1 sources=1
-    if [ "$windows" -eq 1 ]; then
+    mapfile -t missing < <(deps_missing "${wanted[@]}")
+    local arch=1 sources=1 register=0
+    if [ "$foreign" -eq 1 ]; then
         dpkg --print-foreign-architectures | grep -qx "$DEPS_FOREIGN_ARCH" || arch=0
-        deps_sources_present || sources=0
     fi
-    [ ${#missing[@]} -ne 0 ] || [ "$arch" -eq 0 ] || [ "$sources" -eq 0 ] || return 0
+    if [ -n "$i386" ]; then deps_sources_present || sources=0; fi
+    if [ "$emulation" -eq 1 ] && [ "$i386" = none ]; then register=1; fi
+    [ ${#missing[@]} -ne 0 ] || [ "$arch" -eq 0 ] || [ "$sources" -eq 0 ] || [ "$register" -eq 1 ] || return 0
     if [ "$(id -u)" -ne 0 ]; then
         deps_say "${missing[*]:+missing packages: ${missing[*]}}${missing[*]:+; }run ./tide as root once, or as root:"
         [ "$arch" -eq 1 ] || echo "    dpkg --add-architecture $DEPS_FOREIGN_ARCH"
         [ "$sources" -eq 1 ] || echo "    (deb-src entries for your mirrors and suites, beside their deb entries)"
         echo "    apt-get update"
         [ ${#missing[@]} -eq 0 ] || echo "    apt-get install ${missing[*]}"
+        [ "$register" -eq 0 ] || echo "    $(cd "$DEPS_DIR/.." && pwd)/cross/i386_programs.sh --setup   (this machine runs no 32-bit programs itself)"
         return 1
     fi
     if [ "$arch" -eq 0 ]; then dpkg --add-architecture "$DEPS_FOREIGN_ARCH"; DEPS_UPDATED=0; fi
     if [ "$sources" -eq 0 ]; then deps_add_sources || return 1; DEPS_UPDATED=0; fi
-    deps_update
-    [ ${#missing[@]} -eq 0 ] || deps_install "${missing[@]}"
+    [ ${#missing[@]} -eq 0 ] && [ "$arch" -eq 1 ] && [ "$sources" -eq 1 ] || deps_update
+    [ ${#missing[@]} -eq 0 ] || deps_install "${missing[@]}" || return 1
+    [ "$register" -eq 0 ] || deps_register_emulation
 }

@@ -1,9 +1,16 @@
 #!/bin/sh
-# The Windows modules as files: PE32 DLLs for i386 that export exactly the five entries,
-# undecorated, and import nothing but system DLLs, so that each drops into the host's
-# plug-in folder as it is. Run with the cross objdump as $1 and the plug-in folder as $2.
+# The Windows modules as files: DLLs for their processor (PE32 for i386, the modules' own
+# platform; PE32+ for x86-64) that export exactly the five entries, undecorated, and import
+# nothing but system DLLs, so that each drops into the host's plug-in folder as it is.
+# Run with the cross objdump as $1, the plug-in folder as $2 and the processor (i686 or
+# x86_64) as $3.
 OBJDUMP="$1"
 PLUGINS="$2"
+case "$3" in
+    i686) FORMAT=pei-i386 MAGIC="(PE32)" ;;
+    x86_64) FORMAT=pei-x86-64 MAGIC="(PE32+)" ;;
+    *) echo "FAILED: no processor $3" >&2; exit 1 ;;
+esac
 FAILURES=0
 fail() {
     echo "FAILED: $*" >&2
@@ -17,8 +24,8 @@ for module in Tidelisten Tidespeak; do
     file="$PLUGINS/$module.dll"
     [ -f "$file" ] || { fail "$file is missing"; continue; }
     table="$("$OBJDUMP" -p "$file")"
-    echo "$table" | grep -q "file format pei-i386" || fail "$module.dll is not for i386"
-    echo "$table" | grep -q "^Magic.*(PE32)" || fail "$module.dll is not PE32"
+    echo "$table" | grep -q "file format $FORMAT\$" || fail "$module.dll is not $FORMAT"
+    echo "$table" | grep "^Magic" | grep -qF "$MAGIC" || fail "$module.dll is not $MAGIC"
     echo "$table" | sed -n '/^Characteristics/,/^$/p' | grep -q "^\s*DLL$" || fail "$module.dll is not a DLL"
     exports="$(echo "$table" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')"
     [ "$exports" = "$EXPECTED_EXPORTS " ] || fail "$module.dll exports '$exports', expected '$EXPECTED_EXPORTS'"
@@ -33,4 +40,4 @@ if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed" >&2
     exit 1
 fi
-echo "both modules: PE32 i386 DLLs, five undecorated exports, system DLLs only"
+echo "both modules: $MAGIC $FORMAT DLLs, five undecorated exports, system DLLs only"

@@ -1,6 +1,8 @@
 // Facts about the system the tests run on that a few tests must know.
 #pragma once
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -18,5 +20,12 @@ inline bool UnderWine() {
     return false;
 #endif
 }
+
+// True when this program runs on an emulated processor (the 32-bit build under QEMU's
+// user-mode emulation, where the machine runs no 32-bit programs itself): the build
+// says so in TIDE_UNDER_EMULATION. QEMU 7.2 passes some of Linux's socket options
+// through wrongly or not at all (IP_MULTICAST_ALL is refused, SO_MEMINFO answers four
+// bytes), and its sense of time is not the machine's.
+inline bool UnderEmulation() { return std::getenv("TIDE_UNDER_EMULATION") != nullptr; }
 
 }  // namespace tide::testing

@@ -1,6 +1,9 @@
 // What this process holds, from /proc/self.
 #include <dirent.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "tests/support/process_counts.h"
 
 namespace tide::testing {
@@ -19,6 +22,16 @@ size_t CountEntries(const char* directory) {
 }  // namespace
 
 size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
-size_t RunningThreads() { return CountEntries("/proc/self/task"); }
+std::vector<uint64_t> RunningThreadIds() {
+    std::vector<uint64_t> ids;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') ids.push_back(std::strtoull(entry->d_name, nullptr, 10));
+        }
+        closedir(dir);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
 
 }  // namespace tide::testing

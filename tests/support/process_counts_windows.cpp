@@ -3,6 +3,8 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "tests/support/process_counts.h"
 
 namespace tide::testing {
@@ -13,18 +15,19 @@ size_t OpenDescriptors() {
     return handles;
 }
 
-size_t RunningThreads() {
+std::vector<uint64_t> RunningThreadIds() {
+    std::vector<uint64_t> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
     const DWORD self = GetCurrentProcessId();
-    size_t count = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == self) ++count;
+        if (entry.th32OwnerProcessID == self) ids.push_back(entry.th32ThreadID);
     }
     CloseHandle(snapshot);
-    return count;
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
 }  // namespace tide::testing

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -16,9 +17,23 @@ namespace tide::testing {
 // to leave the system's books, under a sanitizer or Wine too.
 constexpr std::chrono::seconds kDeliveryWait{30};
 
+// How many times longer than natively anything may take here: TIDE_TIME_SCALE, which the
+// build sets where its programs run on an emulated processor; 1 elsewhere.
+inline int TimeScale() {
+    static const int scale = [] {
+        const char* text = std::getenv("TIDE_TIME_SCALE");
+        const int value = text ? std::atoi(text) : 1;
+        return value > 0 ? value : 1;
+    }();
+    return scale;
+}
+
+// kDeliveryWait where this machine runs the test.
+inline std::chrono::steady_clock::duration DeliveryWait() { return kDeliveryWait * TimeScale(); }
+
 // Waits, without notifying, until `done()`; false when it did not come within `bound`.
 inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::steady_clock::duration bound = kDeliveryWait) {
+                      std::chrono::steady_clock::duration bound = DeliveryWait()) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
@@ -30,7 +45,7 @@ inline bool WaitUntil(const std::function<bool()>& done,
 // Notifies the host's clients until `done()`; false when it did not come within `bound`,
 // and at once when a notification reaches nobody: without a receiver nothing can come.
 inline bool PumpUntil(emulator::Host& host, const std::function<bool()>& done,
-                      std::chrono::steady_clock::duration bound = kDeliveryWait) {
+                      std::chrono::steady_clock::duration bound = DeliveryWait()) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;

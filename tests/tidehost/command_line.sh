@@ -51,7 +51,7 @@ expect_lines missing_modules err 1
 expect_lines missing_modules out 0
 
 # Addresses wider than a script's integers need the host's address table.
-if [ "${TIDE_MODULE_SUFFIX:-.so}" = ".so" ]; then
+if [ "${TIDE_ADDRESS_BITS:-64}" -gt 32 ]; then
     run no_table --no-address-table "$WORK/plain.lua"
     expect_status no_table 2
     expect_in no_table err "--no-address-table needs addresses of 32 bits"
@@ -177,14 +177,21 @@ print("ready")
 print(host.run())
 print(host.run(60), host.sleep(60))
 LUA
-interrupt interrupted INT "$WORK/interrupted.lua"
-expect_status interrupted 0
-expect_in interrupted out "interrupted"
-expect_in interrupted out "interrupted	false"
-expect_lines interrupted err 0
+# QEMU 7.2's i386 emulation breaks a program with threads that takes a signal (its thread
+# data is wrong after the handler: a join then aborts the process), so the 32-bit build
+# is interrupted natively only.
+if [ -n "${TIDE_UNDER_EMULATION:-}" ]; then
+    echo "not under QEMU: interrupting tidehost (a signal to a program with threads)"
+else
+    interrupt interrupted INT "$WORK/interrupted.lua"
+    expect_status interrupted 0
+    expect_in interrupted out "interrupted"
+    expect_in interrupted out "interrupted	false"
+    expect_lines interrupted err 0
+fi
 
 # Windows has no SIGTERM from outside (Wine ends the process at once on one).
-if [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll" ]; then
+if [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll" ] && [ -z "${TIDE_UNDER_EMULATION:-}" ]; then
     interrupt busy TERM "$WORK/interrupted.lua" busy
     expect_status busy 1
     expect_in busy err "interrupted"

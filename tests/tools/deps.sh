@@ -4,7 +4,8 @@
 # nothing here touches the real apt or the network. The cases: everything installed
 # already, not root, an index file that fails to download (once, twice), a fresh machine
 # asking for the Windows set, i386 packages apt cannot resolve until one suite serves both
-# architectures, amd64 twins that block that, and a mirror nothing helps with.
+# architectures, amd64 twins that block that, a mirror nothing helps with, and the 32-bit
+# sets on a machine that runs 32-bit programs itself and on one that runs none.
 # Run with the source folder as $1.
 SOURCE="$1"
 . "$SOURCE/tests/support/checks.sh"
@@ -104,6 +105,17 @@ esac
 STANDIN
 chmod +x "$WORK/bin/standin"
 for tool in apt-get apt-cache dpkg dpkg-query id; do ln -s standin "$WORK/bin/$tool"; done
+# How the machine runs 32-bit programs ($STATE/i386: native, emulated or none); --setup
+# registers the emulation unless $STATE/i386_setup says fails.
+cat >"$WORK/bin/i386_programs" <<'STANDIN'
+#!/usr/bin/env bash
+echo "i386_programs $*" >>"$STATE/calls"
+if [ "${1:-}" = --setup ] && [ "$(cat "$STATE/i386")" = none ] && [ "$(cat "$STATE/i386_setup")" != fails ]; then
+    echo emulated >"$STATE/i386"
+fi
+cat "$STATE/i386"
+STANDIN
+chmod +x "$WORK/bin/i386_programs"
 
 # A machine: root, the Linux set installed, nothing foreign, a deb822 source and Debian
 # 12's release file; every update and install goes through.
@@ -115,6 +127,8 @@ machine() {
     echo 0 >"$STATE/uid"
     echo 0 >"$STATE/update_failures"
     echo ok >"$STATE/install_mode"
+    echo native >"$STATE/i386"
+    echo works >"$STATE/i386_setup"
     (. "$SOURCE/tools/deps.sh"; for p in "${DEPS_LINUX[@]}"; do echo "$p amd64 1.0 same"; done) >"$STATE/installed"
     printf 'Types: deb\nURIs: http://mirror.invalid/debian\nSuites: bookworm bookworm-updates\nComponents: main\n' \
         >"$STATE/etc/sources.list.d/debian.sources"
@@ -132,7 +146,7 @@ deps() {
     (
         set -euo pipefail
         export PATH="$WORK/bin:$PATH" TIDE_APT_ETC="$STATE/etc" TIDE_OS_RELEASE="$STATE/os-release" \
-            TIDE_APT_RETRY_PAUSE=0
+            TIDE_APT_RETRY_PAUSE=0 TIDE_I386_PROGRAMS="$WORK/bin/i386_programs"
         . "$SOURCE/tools/deps.sh"
         for set in "$@"; do deps_ensure "$set"; done
     ) >"$STATE/out" 2>&1
@@ -143,7 +157,8 @@ expect_said() { grep -qF -- "$2" "$STATE/out" || fail "$1: no \"$2\" in what it 
 expect_called() { grep -qxF -- "$2" "$STATE/calls" || fail "$1: no call \"$2\" among: $(cat "$STATE/calls")"; }
 expect_not_called() { ! grep -qE -- "$2" "$STATE/calls" || fail "$1: a call matching \"$2\": $(grep -E -- "$2" "$STATE/calls")"; }
 calls_to() { grep -c -- "^$1" "$STATE/calls"; }
-windows_packages="gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386"
+windows_64bit="gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64"
+windows_packages="$windows_64bit wine32:i386"
 
 # Everything there: no apt call at all, for either set.
 machine installed
@@ -266,5 +281,61 @@ deps linux
 expect_status "unresolvable Linux set" 1
 [ "$(calls_to "apt-get install")" = 1 ] || fail "unresolvable Linux set: $(calls_to "apt-get install") installs, expected 1"
 expect_said "unresolvable Linux set" "E: Unable to correct problems"
+
+# A machine that runs no 32-bit programs: the Windows set without Wine's 32-bit half and
+# without the i386 architecture, which nothing else needs.
+machine windows-64bit-only
+echo none >"$STATE/i386"
+deps windows
+expect_status "Windows set, 64-bit only" 0
+expect_called "Windows set, 64-bit only" "apt-get install -y -qq $windows_64bit"
+expect_not_called "Windows set, 64-bit only" ':i386|--add-architecture'
+grep -qx "Types: deb-src" "$STATE/etc/sources.list.d/tide-deb-src.sources" 2>/dev/null ||
+    fail "Windows set, 64-bit only: no deb-src entries"
+
+# The 32-bit set there: the compilers and QEMU, then the emulation registered once; a
+# second run finds it all in place and does nothing.
+machine linux32-64bit-only
+echo none >"$STATE/i386"
+deps linux32
+expect_status "32-bit set, 64-bit only" 0
+expect_called "32-bit set, 64-bit only" "apt-get install -y -qq g++-multilib qemu-user-static"
+expect_called "32-bit set, 64-bit only" "i386_programs --setup"
+: >"$STATE/calls"
+deps linux32
+expect_status "32-bit set, 64-bit only, again" 0
+expect_not_called "32-bit set, 64-bit only, again" '^apt-get|--setup'
+# Registered by hand or by an earlier run, with the packages already there.
+machine linux32-unregistered
+echo none >"$STATE/i386"
+windows_ready
+echo "g++-multilib amd64 1.0 same" >>"$STATE/installed"
+echo "qemu-user-static amd64 1.0 same" >>"$STATE/installed"
+deps linux32
+expect_status "32-bit set, emulation not registered" 0
+expect_called "32-bit set, emulation not registered" "i386_programs --setup"
+expect_not_called "32-bit set, emulation not registered" '^apt-get'
+# The registration fails: the set fails, saying so.
+machine linux32-no-binfmt
+echo none >"$STATE/i386"
+echo fails >"$STATE/i386_setup"
+deps linux32
+expect_status "32-bit set, no registration" 1
+expect_said "32-bit set, no registration" "the 32-bit suite cannot run here"
+# Not root: it says what to run, the registration included.
+machine linux32-not-root
+echo none >"$STATE/i386"
+echo 1000 >"$STATE/uid"
+deps linux32
+expect_status "32-bit set, not root" 1
+expect_said "32-bit set, not root" "i386_programs.sh --setup"
+expect_not_called "32-bit set, not root" '^apt-get|--setup'
+
+# Where the kernel runs 32-bit programs itself: no QEMU, nothing registered.
+machine linux32-native
+deps linux32
+expect_status "32-bit set, native" 0
+expect_called "32-bit set, native" "apt-get install -y -qq g++-multilib"
+expect_not_called "32-bit set, native" 'qemu|--setup'
 
 finish

@@ -1,9 +1,8 @@
-# Cross-compiling for 32-bit Windows with Debian's mingw-w64. The -posix compilers, named
+# Cross-compiling for Windows with Debian's mingw-w64, for the processor TIDE_CROSS names
+# (set by the toolchain file that includes this one). The -posix compilers, named
 # explicitly: only they have std::thread and std::mutex (winpthreads), and the plain names
 # may point at the -win32 flavour.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(TIDE_CROSS i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${TIDE_CROSS}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TIDE_CROSS}-g++-posix)
 set(CMAKE_RC_COMPILER ${TIDE_CROSS}-windres)
@@ -12,5 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Test programs run under Wine, with the project's prefix and settings.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine.sh)
+# Test programs run under Wine, with the project's prefix and settings: wine.sh picks the
+# Wine that runs the program's kind.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../windows/wine.sh)
