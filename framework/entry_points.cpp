@@ -1,6 +1,7 @@
 // The five exports of a module. They are the only symbols a module makes visible; all
 // of them work from the constant class table and the count of live interface objects.
 #include <cstring>
+#include <type_traits>
 
 #include "framework/boundary.h"
 #include "framework/class_table.h"
@@ -131,3 +132,12 @@ TIDE_EXPORT host::Status TIDE_CALL DllGetClassObject(const void*, const void*, v
 TIDE_EXPORT host::Status TIDE_CALL DllCanUnloadNow() {
     return tide::liveInterfaces == 0 ? host::kOk : host::kStillInUse;
 }
+
+// Each export has exactly the type the host calls it through, calling convention
+// included: where there are several (32-bit x86), a pointer type declared without it is
+// another type, and every call through it would leave the stack unbalanced.
+static_assert(std::is_same_v<decltype(&DllGetClassForm), host::DllGetClassFormFunction>);
+static_assert(std::is_same_v<decltype(&DllGetClassInfo), host::DllGetClassInfoFunction>);
+static_assert(std::is_same_v<decltype(&DllGetInterface), host::DllGetInterfaceFunction>);
+static_assert(std::is_same_v<decltype(&DllGetClassObject), host::DllGetClassObjectFunction>);
+static_assert(std::is_same_v<decltype(&DllCanUnloadNow), host::DllCanUnloadNowFunction>);

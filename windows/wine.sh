@@ -53,7 +53,7 @@ choose() {
         win32)
             local i386
             i386="$("$ROOT/cross/i386_programs.sh")"
-            [ "$i386" = native ] || refuse "64-bit Windows programs only here: $("$ROOT/cross/i386_programs.sh" --why), and Wine's 32-bit half is not usable under emulation; ./tide windows64 builds what wine64 runs"
+            [ "$i386" = native ] || refuse "64-bit Windows programs only here: $("$ROOT/cross/i386_programs.sh" --why), and Wine's 32-bit half is not usable under emulation; the 64-bit build (build/windows64, made by ./tide windows) runs under wine64"
             [ -x "$WINE32_LOADER" ] || refuse "$WINE32_LOADER is missing: ./tide deps installs Wine's 32-bit half"
             WINE="$WINE32_LOADER" BUILD="$ROOT/build/windows" ;;
         *) echo "wine.sh: no kind $kind (win32 or win64)" >&2; exit 2 ;;
