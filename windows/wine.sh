@@ -102,7 +102,9 @@ case "${1:-}" in
         echo "usage: wine.sh PROGRAM.exe [ARGS...] | --check KIND | --start-server KIND | --stop-server KIND" >&2
         exit 2 ;;
     *)
-        choose "$(program_kind "$1")"
+        # program_kind refuses in a subshell of its own: its status is what counts.
+        kind="$(program_kind "$1")" || exit $?
+        choose "$kind"
         make_prefix
         exec "$WINE" "$@" ;;
 esac
