@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 namespace tide {
 
@@ -16,13 +17,18 @@ using ConversionHandle = void*;
 // other name passes unchanged.
 const char* LibrarySetName(const char* name);
 
-// True when `name` is `lowerName` in any ASCII case (set names ignore it).
-inline bool IsSetNamed(const char* name, const char* lowerName) {
-    for (; *lowerName; ++name, ++lowerName) {
+// True when `name` starts with `lowerPrefix` in any ASCII case (set names ignore it).
+inline bool IsSetPrefixed(const char* name, const char* lowerPrefix) {
+    for (; *lowerPrefix; ++name, ++lowerPrefix) {
         const char c = (*name >= 'A' && *name <= 'Z') ? static_cast<char>(*name - 'A' + 'a') : *name;
-        if (c != *lowerName) return false;
+        if (c != *lowerPrefix) return false;
     }
-    return *name == '\0';
+    return true;
+}
+
+// True when `name` is `lowerName` in any ASCII case.
+inline bool IsSetNamed(const char* name, const char* lowerName) {
+    return std::strlen(name) == std::strlen(lowerName) && IsSetPrefixed(name, lowerName);
 }
 
 // True for "char" in any ASCII case: the name a script uses for the locale's own set.

@@ -6,8 +6,13 @@
 // any lead byte that claims more bytes than remain, without looking at them or at the
 // lead byte itself: "\xF8y" would lose its "y". Where the remaining bytes cannot begin a
 // valid sequence, they are an invalid sequence (EILSEQ), as the C library says on Linux.
+#include <windows.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <new>
+#include <string>
 
 #include "framework/iconv_calls.h"
 
@@ -23,6 +28,8 @@ namespace tide {
 
 namespace {
 
+constexpr int kUtf8CodePage = 65001;
+
 void* const kNotOpen = reinterpret_cast<void*>(-1);
 
 // What a handle of ours holds: win_iconv's, and whether its source is UTF-8.
@@ -31,9 +38,21 @@ struct Conversion {
     bool fromUtf8;
 };
 
-// The names win_iconv takes for UTF-8.
+// Whether win_iconv reads `name` as code page 65001, UTF-8, as its own name lookup does:
+// options after the first "//" (TRANSLIT, IGNORE, NOCOMPAT or any other) are cut off;
+// the empty name and "char" (lower case only) are the ANSI code page; a name that starts
+// with "cp" or "xx" (any case) or with a digit is the number there as atoi reads it
+// ("65001", "CP65001", "xx65001"); of its aliases only "UTF-8" and "UTF8" (any case) are
+// 65001.
 bool IsUtf8Name(const char* name) {
-    return IsSetNamed(name, "utf-8") || IsSetNamed(name, "utf8") || IsSetNamed(name, "cp65001");
+    std::string bare(name);
+    bare.erase(std::min(bare.find("//"), bare.size()));
+    if (bare.empty() || bare == "char") return GetACP() == kUtf8CodePage;
+    const auto number = [](const char* digits) { return std::atoi(digits) == kUtf8CodePage; };
+    if (IsSetPrefixed(bare.c_str(), "cp") || IsSetPrefixed(bare.c_str(), "xx"))
+        return number(bare.c_str() + 2);
+    if (bare[0] >= '0' && bare[0] <= '9') return number(bare.c_str());
+    return IsSetNamed(bare.c_str(), "utf-8") || IsSetNamed(bare.c_str(), "utf8");
 }
 
 bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
@@ -75,8 +94,12 @@ const char* LibrarySetName(const char* name) {
 
 ConversionHandle OpenConversion(const char* toName, const char* fromName) {
     const char* from = LibrarySetName(fromName);
-    auto* conversion = new (std::nothrow) Conversion{nullptr, IsUtf8Name(from)};
-    if (!conversion) return nullptr;
+    Conversion* conversion = nullptr;
+    try {
+        conversion = new Conversion{nullptr, IsUtf8Name(from)};
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     conversion->library = iconv_open(LibrarySetName(toName), from);
     if (conversion->library == kNotOpen) {
         delete conversion;

@@ -69,11 +69,28 @@ void DeliveryTarget::CheckBinary(const testing::ReceivedBinary& binary) {
     TIDE_FUZZ_CHECK(binaryTotals.count(binary.length) == 1, "the length is a message's data_tsize");
     TIDE_FUZZ_CHECK(binary.readable && (binary.region || binary.length == 0),
                     "the buffer holds the whole message");
-    // Both ends of the message: reading them proves the region is really there.
+    // Both ends of the message: reading them proves the region is really there, and each
+    // of their bytes must be one that a fragment of this length carried to that offset,
+    // never what the buffer held before (an earlier message, another sender's).
     const uint8_t* bytes = binary.region;
-    const size_t total = static_cast<size_t>(binary.length);
-    const size_t edge = std::min<size_t>(total, 4096);
-    for (size_t i = 0; i < edge; ++i) touched += bytes[i] + bytes[total - 1 - i];
+    const int32_t total = binary.length;
+    const int32_t edge = std::min<int32_t>(total, 4096);
+    for (int32_t i = 0; i < edge; ++i) touched += bytes[i] + bytes[total - 1 - i];
+    std::vector<bool> explained(static_cast<size_t>(2 * edge), false);
+    auto explain = [&](int32_t from, int32_t to, int32_t slot) {
+        for (const Fragment& fragment : fragments) {
+            if (fragment.total != total) continue;
+            const int32_t begin = std::max(from, fragment.offset);
+            const int32_t end = std::min<int64_t>(to, int64_t{fragment.offset} + fragment.size);
+            for (int32_t at = begin; at < end; ++at) {
+                if (fragment.payload[at - fragment.offset] == bytes[at]) explained[slot + at - from] = true;
+            }
+        }
+    };
+    explain(0, edge, 0);
+    explain(total - edge, total, edge);
+    TIDE_FUZZ_CHECK(std::find(explained.begin(), explained.end(), false) == explained.end(),
+                    "every byte handed over came with a fragment of the message");
 }
 
 bool DeliveryTarget::Setup(std::string* error) {
@@ -191,6 +208,7 @@ void DeliveryTarget::Run(const uint8_t* data, size_t size) {
     }
     inUtf8 = true;
     binaryTotals.clear();
+    fragments.clear();
     SetBufferSize(kDefaultBufferBytes);
     testing::Bytes reset =
         testing::MakeDatagram({kTypeBinary, kResetIndex, kResetTotal, 0, kResetTotal, 2, 1});
@@ -209,8 +227,13 @@ void DeliveryTarget::Run(const uint8_t* data, size_t size) {
             const uint8_t* bytes = record + 1;
             size_t length = static_cast<size_t>(next - bytes);
             ApplySetting(control, bytes, length);
-            if (length >= kHeaderBytes && ReadField(bytes, kDataTypeOffset) == kTypeBinary)
-                binaryTotals.insert(ReadField(bytes, kDataTsizeOffset));
+            if (length >= kHeaderBytes && ReadField(bytes, kDataTypeOffset) == kTypeBinary) {
+                const DatagramHeader header = ReadHeader(bytes);
+                binaryTotals.insert(header.data_tsize);
+                const auto arrived = static_cast<int32_t>(std::min<size_t>(length, kDatagramBytes) - kHeaderBytes);
+                if (WellformedFragment(header, arrived))
+                    fragments.push_back({bytes + kHeaderBytes, header.data_tsize, header.data_offset, header.data_size});
+            }
             Send((control & 7) % kSenderCount, bytes, length, (control & 0x20) != 0);
         }
         record = next == end ? end : next + kSeparatorBytes;

@@ -81,6 +81,13 @@ private:
     void Check();
 
     std::set<int32_t> binaryTotals;  // data_tsize of every binary datagram of this input
+    // Every binary datagram of this input, where its payload lies in the input: the only
+    // source a delivered message's bytes may come from.
+    struct Fragment {
+        const uint8_t* payload;
+        int32_t total, offset, size;
+    };
+    std::vector<Fragment> fragments;
     uint64_t touched = 0;
 
     bool settingsChanged = false;

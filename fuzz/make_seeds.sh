@@ -51,6 +51,12 @@ bytes() { head -c "$1" /dev/zero | tr '\0' "$2"; }
   ctl 24; le32 25000; header 1 3 4 0 4 1 1; utf16 'y'; sep; ctl 0; header 0 2 30000 20480 9520 2 2; bytes 9520 z
 } > "$D/buffer_replaced_mid_message"
 
+# After a whole message from one sender, another's of the same length whose fragments
+# leave gaps (one short fragment for all of it; two at one offset): neither may be handed
+# over, or it would show the first one's bytes.
+{ ctl 1; header 0 1 100 0 100 1 1; bytes 100 S; sep; ctl 2; header 0 1 100 0 4 1 1; printf ABCD; sep
+  ctl 2; header 0 2 100 0 50 2 1; bytes 50 a; sep; ctl 2; header 0 2 100 0 50 2 2; bytes 50 b; } > "$D/binary_fragments_leave_a_gap"
+
 # Converter seeds: from, to (indexes into kSetNames), flags, text.
 { printf '\x00\x01\x01'; printf 'h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80'; } > "$C/utf8_to_utf16le"
 { printf '\x01\x00\x00'; printf 'a\0\x00\xd8b\0'; } > "$C/lone_surrogate_to_utf8"

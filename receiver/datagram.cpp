@@ -41,6 +41,19 @@ void WriteHeader(uint8_t* datagram, const DatagramHeader& header) {
     WriteField(datagram, kTindexOffset, header.tindex);
 }
 
+bool WellformedFragment(const DatagramHeader& header, int32_t payloadBytes) {
+    return header.data_tsize >= 0 && header.data_offset >= 0 && header.data_size >= 0 &&
+           header.data_size <= kFragmentBytes && header.data_size <= payloadBytes && header.tcount >= 1 &&
+           header.tcount <= kMostFragments && header.tindex >= 1 && header.tindex <= header.tcount;
+}
+
+bool Deliverable(const uint8_t* datagram, int32_t length) {
+    if (length < kHeaderBytes) return false;
+    const DatagramHeader header = ReadHeader(datagram);
+    if (header.data_type == kTypeText) return true;
+    return header.data_type == kTypeBinary && WellformedFragment(header, length - kPayloadOffset);
+}
+
 int32_t FragmentCount(int32_t bytes) {
     if (bytes <= 0) return 1;
     // Divides before rounding up so that lengths near 2^31 do not overflow.

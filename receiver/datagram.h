@@ -52,6 +52,18 @@ void WriteField(uint8_t* datagram, int32_t offset, int32_t value);
 DatagramHeader ReadHeader(const uint8_t* datagram);
 void WriteHeader(uint8_t* datagram, const DatagramHeader& header);
 
+// The most fragments a message whose length fits the header can have.
+constexpr int32_t kMostFragments = (INT32_MAX / kFragmentBytes) + 1;
+
+// Whether a binary datagram could belong to a message at all: fields that no sender of
+// this format writes, or a payload shorter than its `data_size`, say it cannot.
+bool WellformedFragment(const DatagramHeader& header, int32_t payloadBytes);
+
+// Whether a receiver could hand anything of a datagram of `length` bytes to a script: a
+// text (whatever its other fields say), or a well-formed binary fragment. What is too
+// short for a header, of another `data_type` or a malformed fragment is not.
+bool Deliverable(const uint8_t* datagram, int32_t length);
+
 // Number of fragments a message of `bytes` bytes travels in: an empty message still
 // takes one, and a whole multiple of kFragmentBytes is followed by no empty fragment.
 int32_t FragmentCount(int32_t bytes);

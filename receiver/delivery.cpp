@@ -97,14 +97,15 @@ DeliveryConverters* ConvertersFor(ReceiverState& receiver, const char* hostSet) 
     return receiver.converters.get();
 }
 
-void DeliverText(ObjectView& object, ReceiveBlock& block, const DatagramHeader& header) {
+// Each delivery answers whether it did anything: called a handler, or took a fragment.
+bool DeliverText(ObjectView& object, ReceiveBlock& block, const DatagramHeader& header) {
     ReceiverState& receiver = Receiver(object);
-    if (!CanCall(receiver, receiver.textHandler)) return;
+    if (!CanCall(receiver, receiver.textHandler)) return false;
     MoaUtils& utils = object.utils();
 
     TerminatePayloadText(block);
     DeliveryConverters* converters = ConvertersFor(receiver, object.directorCode());
-    if (!converters) return;
+    if (!converters) return false;
     TextConverter& data = converters->text;
     TextConverter& remoteHost = converters->sender;
     const uint8_t* text = block.datagram + kPayloadOffset;
@@ -129,19 +130,21 @@ void DeliverText(ObjectView& object, ReceiveBlock& block, const DatagramHeader& 
     utils.ReleaseValue(&argv[1]);
     data.FreeOutput();
     remoteHost.FreeOutput();
+    return true;
 }
 
-void DeliverBinary(ObjectView& object, const ReceiveBlock& block, const DatagramHeader& header) {
+bool DeliverBinary(ObjectView& object, const ReceiveBlock& block, const DatagramHeader& header) {
     ReceiverState& receiver = Receiver(object);
     const int32_t payloadBytes = block.length - kPayloadOffset;
-    if (!Reassembly::Wellformed(header, payloadBytes)) return;
+    if (!WellformedFragment(header, payloadBytes)) return false;
 
     const bool newSender = std::wcscmp(receiver.senderText, receiver.lastSenderText) != 0;
     if (newSender) std::wmemcpy(receiver.lastSenderText, receiver.senderText, kSenderTextUnits);
     Reassembly::Outcome outcome =
         receiver.reassembly.Take(header, block.datagram + kPayloadOffset, payloadBytes, newSender);
     const uint32_t bufferNumber = SyncBufferAddress(object);
-    if (outcome != Reassembly::Outcome::kComplete || !CanCall(receiver, receiver.binaryHandler)) return;
+    if (outcome == Reassembly::Outcome::kDropped || outcome == Reassembly::Outcome::kRepeated) return false;
+    if (outcome != Reassembly::Outcome::kComplete || !CanCall(receiver, receiver.binaryHandler)) return true;
 
     MoaUtils& utils = object.utils();
     host::HostValue argv[3] = {receiver.scriptObject, {}, {}};
@@ -152,6 +155,7 @@ void DeliverBinary(ObjectView& object, const ReceiveBlock& block, const Datagram
     utils.ReleaseValue(&result);
     utils.ReleaseValue(&argv[1]);
     utils.ReleaseValue(&argv[2]);
+    return true;
 }
 
 }  // namespace
@@ -180,24 +184,39 @@ private:
     std::unique_ptr<ReceiveBlock> block_;
 };
 
-void DeliverOne(ObjectView& object) {
-    GroupListener* listener = Listener(object);
-    if (!listener) return;
-    std::unique_ptr<ReceiveBlock> taken = listener->TakeFront();
-    if (!taken) return;
-    DeliveryHold hold(object.state().valueInterface, *listener, std::move(taken));
+// Takes one datagram off the queue and delivers it; false when the queue was empty.
+// `delivered` says whether the delivery did anything.
+bool TakeAndDeliver(ObjectView& object, GroupListener& listener, bool& delivered) {
+    std::unique_ptr<ReceiveBlock> taken = listener.TakeFront();
+    if (!taken) return false;
+    DeliveryHold hold(object.state().valueInterface, listener, std::move(taken));
     ReceiveBlock& block = hold.block();
 
     ReceiverState& receiver = Receiver(object);
     FormatSender(block.sender, receiver.senderText);
+    delivered = false;
     // A datagram too short for its header carries nothing that can be read.
     if (block.length >= kHeaderBytes) {
         const DatagramHeader header = ReadHeader(block.datagram);
         if (header.data_type == kTypeText) {
-            DeliverText(object, block, header);
+            delivered = DeliverText(object, block, header);
         } else if (header.data_type == kTypeBinary) {
-            DeliverBinary(object, block, header);
+            delivered = DeliverBinary(object, block, header);
         }
+    }
+    return true;
+}
+
+void DeliverOne(ObjectView& object) {
+    // Datagrams that nobody sees (repeated copies of a fragment taken already, those
+    // reassembly drops, texts with no handler to take them) do not take a notification
+    // each: this one goes past them to the next that does something, up to a bound that
+    // keeps the host's thread its own.
+    for (int passed = 0; passed < kMostPassedPerNotification; ++passed) {
+        // A handler may close the object's listener: it is looked up for every datagram.
+        GroupListener* listener = Listener(object);
+        bool delivered = false;
+        if (!listener || !TakeAndDeliver(object, *listener, delivered) || delivered) return;
     }
 }
 

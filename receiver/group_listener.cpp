@@ -48,16 +48,14 @@ GroupListener::~GroupListener() {
 void GroupListener::WakeReceiveThread() { wait.Wake(); }
 
 int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
+    // The new address is kept only once the socket has joined it: `groupAddress` is the
+    // group a later Leave (and destruction) leaves, and a failed join must not make the
+    // listener forget a membership it still holds.
     ACE_INET_Addr address;
-    if (host == nullptr || address.set(port, host, 1, AF_INET) != 0) {
-        // A name that does not resolve never reaches the socket: a half-made address
-        // could open it on the wrong port or family and spoil every later join.
-        groupAddress = ACE_INET_Addr(port, static_cast<ACE_UINT32>(INADDR_ANY));
-        return -1;
-    }
-    groupAddress = address;
-    const int result = groupSocket.join(groupAddress, 1, nullptr);
+    if (host == nullptr || address.set(port, host, 1, AF_INET) != 0) return -1;
+    const int result = groupSocket.join(address, 1, nullptr);
     if (result == -1) return -1;
+    groupAddress = address;
     // The first join opens the socket, so this is the first moment it can be tuned.
     TuneSocket(groupSocket);
     joined = true;
@@ -213,6 +211,9 @@ void GroupListener::ReceiveLoop() {
             quiet();
             continue;
         }
+        // What no handler could ever be given never takes a place in the queue, nor a
+        // notification of the host's: the block takes the next datagram instead.
+        if (!Deliverable(currentBlock->datagram, currentBlock->length)) continue;
         lastDatagram = Clock::now();
         try {
             std::lock_guard<std::mutex> append(queueLock);

@@ -86,8 +86,8 @@ public:
 
     // Joins the group `host` (a dotted IPv4 address or a name resolved to IPv4) on `port`,
     // allowing other sockets on the same port. Answers the socket's join result: 0 on
-    // success, −1 on failure. `groupAddress` takes the new address either way; a failed
-    // join leaves the listener joined or not joined as it was.
+    // success, −1 on failure. `groupAddress` takes the new address only on success: a
+    // failed join leaves the listener joined to the group it was joined to, or not joined.
     int32_t Join(uint16_t port, const wchar_t* host);
 
     // Leaves `groupAddress`: −1 when not joined, otherwise the socket's leave result.

@@ -1,9 +1,13 @@
 // Message memory on POSIX systems. A block of a huge page or more is mapped on its own,
-// aligned to huge pages, and on Linux marked for them (MADV_HUGEPAGE: the system's
-// transparent huge pages are often left to such requests); a smaller one, and every one
-// in the sanitizer builds (whose checks see only the heap), comes from the heap.
+// aligned to huge pages, and on Linux first marked against them (MADV_NOHUGEPAGE: where
+// the system's transparent huge pages are always on, a byte written far ahead would
+// otherwise bring in a whole huge page), then huge page by huge page for them
+// (MADV_HUGEPAGE: the system often leaves them to such requests) as a message arrives in
+// order. A smaller block, and every one in the sanitizer builds (whose checks see only
+// the heap), comes from the heap.
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -47,10 +51,24 @@ uint8_t* AllocateMessageMemory(size_t bytes) {
     if (aligned > start) munmap(mapped, aligned - start);
     const uintptr_t end = start + length + kHugePage;
     if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
-#ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+#ifdef MADV_NOHUGEPAGE
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_NOHUGEPAGE);
 #endif
     return reinterpret_cast<uint8_t*>(aligned);
+}
+
+size_t MarkForLargePages(uint8_t* memory, size_t bytes, size_t from, size_t to) {
+#ifdef MADV_HUGEPAGE
+    if (!memory || !Mapped(bytes)) return bytes;
+    const size_t first = from / kHugePage * kHugePage;
+    const size_t end = std::min(MappedBytes(bytes), (to + kHugePage - 1) / kHugePage * kHugePage);
+    if (end <= first) return std::max(from, to);
+    madvise(memory + first, end - first, MADV_HUGEPAGE);
+    return std::min(bytes, end);
+#else
+    (void)memory, (void)from, (void)to;
+    return bytes;
+#endif
 }
 
 void FreeMessageMemory(uint8_t* memory, size_t bytes) {

@@ -9,6 +9,8 @@ namespace tide {
 
 uint8_t* AllocateMessageMemory(size_t bytes) { return new (std::nothrow) uint8_t[bytes]; }
 
+size_t MarkForLargePages(uint8_t*, size_t bytes, size_t, size_t) { return bytes; }
+
 void FreeMessageMemory(uint8_t* memory, size_t) { delete[] memory; }
 
 }  // namespace tide

@@ -9,6 +9,9 @@
 // placed at each position near the end, surrogates alone and in pairs, lone zero units.
 // Every input carries its terminator, as the modules convert texts.
 //   conversion_table [SEED_DIR]
+//   conversion_table --utf8-spelling NAME [SEED_DIR]: only the rows from UTF-8, converted
+//     from the set NAME but labelled "UTF-8", so that another name the library takes for
+//     UTF-8 can be compared with it.
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -47,11 +50,16 @@ std::string Hex(const std::string& bytes) {
 
 // The wire's set has another name on each platform: the rows call it "wire".
 constexpr const char* kWire = "wire";
+// The name the library is given for "UTF-8" as a source: --utf8-spelling.
+const char* utf8Spelling = nullptr;
 const char* Name(const char* set) { return set == kWire ? tide::kDatagramTextSet : set; }
+const char* SourceName(const char* set) {
+    return utf8Spelling && std::string(set) == "UTF-8" ? utf8Spelling : Name(set);
+}
 
 void Row(const char* from, const char* to, size_t toUnitBytes, const std::string& input) {
     TextConverter converter;
-    converter.Open(Name(from), Name(to));
+    converter.Open(SourceName(from), Name(to));
     const uint32_t result = converter.Convert(static_cast<uint32_t>(input.size()), input.data());
     // Libraries count irreversible conversions differently; whether all converted counts.
     std::printf("%s>%s %s %s %s\n", from, to, Hex(input).c_str(),
@@ -185,6 +193,11 @@ std::vector<std::string> SeedTexts(const char* folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--utf8-spelling") {
+        utf8Spelling = argv[2];
+        EightBitRows(kSets[0], SeedTexts(argc > 3 ? argv[3] : nullptr));
+        return 0;
+    }
     const std::vector<std::string> seeds = SeedTexts(argc > 1 ? argv[1] : nullptr);
     for (const Set& set : kSets) {
         if (set.unitBytes == 1) EightBitRows(set, seeds);

@@ -3,19 +3,24 @@
 // it: texts with their header fields, binary messages put back together from their
 // fragments. Datagrams come from a Tidespeak object or from a plain socket that sends
 // whatever a test makes, malformed ones included.
+#include "receiver/delivery.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "framework/iconv_calls.h"
 #include "host/address_table.h"
+#include "receiver/group_listener.h"
 #include "tests/receiver/listener_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/platform.h"
 #include "tests/support/private_network.h"
+#include "tests/support/process_counts.h"
 
 namespace tide::testing {
 namespace {
@@ -70,6 +75,30 @@ TEST_F(DeliveryTest, EachNotificationDeliversOneDatagramInArrivalOrder) {
     host.Notify();
     EXPECT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].Text("data") + texts[1].Text("data") + texts[2].Text("data"), "123");
+}
+
+TEST_F(DeliveryTest, ANotificationGoesPastDatagramsNobodySeesUpToABound) {
+    // The receiver's GroupListener, found the way a script finds it: its "Pointer".
+    void* found = nullptr;
+    host.addressTable()->Resolve(static_cast<uint32_t>(IntegerResult(Get(listener, "Pointer"))),
+                                 sizeof(GroupListener), &found);
+    ASSERT_NE(found, nullptr);
+    auto* queue = static_cast<GroupListener*>(found);
+
+    RawSender peer(kGroup, kPort);
+    Bytes fragment = MakeDatagram({kTypeBinary, 5, 20, 0, 10, 2, 1}, Pattern(10));
+    fragment.resize(kHeaderBytes + 10);
+    constexpr int kRepeats = kMostPassedPerNotification + 44;
+    for (int copy = 0; copy <= kRepeats; ++copy) peer.Send(fragment);
+    peer.Send(MakeDatagram({kTypeText, 6, 4, 0, 4, 1, 1}, {'t', 0, 0, 0}));
+    ASSERT_TRUE(WaitUntil([&] { return queue->QueuedBlocks() == kRepeats + 2; }));
+    host.Notify();  // takes the fragment
+    host.Notify();  // goes past as many repeats as it may
+    EXPECT_TRUE(texts.empty()) << "one notification went past more than its bound";
+    EXPECT_EQ(queue->QueuedBlocks(), 45u);
+    host.Notify();  // past the rest, to the text
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].Text("data"), "t");
 }
 
 // What a fresh conversion of `units` (UTF-16LE) to `set` gives, as far as a host string
@@ -156,6 +185,61 @@ TEST_F(DeliveryTest, RepeatedCopiesNeverCompleteAMessageEarlyAndCompleteItOnce) 
     PumpQuietly();
     EXPECT_EQ(binaries.size(), 1u);
     host.addressTable()->Withdraw(handle);
+}
+
+// Another sender's message of the same length, whose fragments leave gaps, must not be
+// handed over with the bytes the buffer still holds from the first.
+TEST_F(DeliveryTest, AMessageIsHandedOverOnlyOnceItsFragmentsCoverEveryByteOfIt) {
+    RawSender first(kGroup, kPort);
+    const Bytes secret = Pattern(100, 21);
+    first.Send(MessageFragment(secret, 1, 1));
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 1; }));
+
+    RawSender second(kGroup, kPort);
+    // One fragment of 4 bytes for all 100; two fragments at the same offset; a fragment
+    // that ends one byte short of the end.
+    second.Send(MakeDatagram({kTypeBinary, 1, 100, 0, 4, 1, 1}, {'A', 'B', 'C', 'D'}));
+    second.Send(MakeDatagram({kTypeBinary, 2, 100, 0, 50, 2, 1}, Pattern(50, 1)));
+    second.Send(MakeDatagram({kTypeBinary, 2, 100, 0, 50, 2, 2}, Pattern(50, 2)));
+    second.Send(MakeDatagram({kTypeBinary, 3, 100, 0, 60, 2, 1}, Pattern(60, 3)));
+    second.Send(MakeDatagram({kTypeBinary, 3, 100, 60, 39, 2, 2}, Pattern(39, 4)));
+    // A foreign sender's own cut: small fragments, out of order, overlapping, covering it.
+    const Bytes message = Pattern(100, 5);
+    for (auto [tindex, offset, size] : {std::tuple{3, 60, 40}, {1, 0, 40}, {2, 30, 40}}) {
+        second.Send(MakeDatagram({kTypeBinary, 4, 100, offset, size, 3, tindex},
+                                 Bytes(message.begin() + offset, message.begin() + offset + size)));
+    }
+    ASSERT_TRUE(PumpUntil(host, [&] { return binaries.size() == 2; }));
+    EXPECT_EQ(binaries[1].bytes, message) << "only the covered message is handed over";
+    PumpQuietly();
+    EXPECT_EQ(binaries.size(), 2u);
+}
+
+// 512 datagrams of 29 bytes, each a byte at a new 2 MiB step of a message that claims
+// 10^9 bytes: the listener may hold what they touch, not huge pages across the buffer.
+// With 32-bit addresses such a claim makes the buffer grow not at all.
+TEST_F(DeliveryTest, AMessageClaimedHugeButSentAsFarApartBytesHoldsOnlyWhatItTouched) {
+    constexpr int32_t kClaimed = 1000 * 1000 * 1000;
+    constexpr int32_t kStep = 2 * 1024 * 1024;
+    constexpr int32_t kDatagrams = 512;
+    const size_t before = ResidentBytes();
+    RawSender peer(kGroup, kPort);
+    for (int32_t i = 0; i < kDatagrams; ++i) {
+        Bytes datagram = MakeDatagram({kTypeBinary, 1, kClaimed, i * kStep, 1, kDatagrams, i + 1}, {0x77});
+        datagram.resize(kHeaderBytes + 1);
+        peer.Send(datagram);
+    }
+    // The queue keeps the order they came in: once this text is delivered, so are they.
+    peer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'z', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(1));
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(BufferSize(), 102400) << "a peer's claim alone takes no share of a 32-bit address space";
+        return;
+    }
+    EXPECT_EQ(BufferSize(), kClaimed + 1024);
+    const double grownMiB = (static_cast<double>(ResidentBytes()) - static_cast<double>(before)) / (1 << 20);
+    EXPECT_LT(grownMiB, 16.0) << "resident memory grew by " << grownMiB << " MiB for " << kDatagrams * 29
+                              << " bytes received";
 }
 
 TEST_F(DeliveryTest, TheBufferGrowsOnlyForMessagesThatReachItsSize) {

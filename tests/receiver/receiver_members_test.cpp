@@ -22,17 +22,31 @@ TEST_F(ReceiverMembersTest, OpenWithoutArgumentsJoinsNothingAndAnswersTheJoinsRe
     EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), Integer(5)})), -1);
 }
 
-TEST_F(ReceiverMembersTest, OpenTakesThePortsLowSixteenBitsAndAJoinThatFailsAtTheSocketKeepsTheFirstGroup) {
+TEST_F(ReceiverMembersTest, OpenTakesThePortsLowSixteenBitsAndAFailedOpenKeepsTheGroupForCloseToLeave) {
+    // A group nothing else in this test joins, so that once left nothing of it arrives.
+    constexpr char kOldGroup[] = "239.255.51.9";
     host::HostValue other = NewListener();
-    ASSERT_EQ(ListenInstead(other, kPort + 3 * 65536), 0);
-    // Not a group: the address resolves, the socket refuses to join it.
+    Call(other, "SetScriptObject", {scriptValue});
+    Call(other, "OnTextData", {Symbol("onText")});
+    ASSERT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort + 3 * 65536), String(kOldGroup)})), 0);
+    Call(other, "Start");
+    Call(listener, "Stop");
+    // A name that does not resolve, and an address the socket refuses to join.
+    EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), String("no-such-host.invalid")})), -1);
     EXPECT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), String("127.0.0.1")})), -1);
-    RawSender peer(kGroup, kPort);
-    peer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'p', 0, 0, 0}));
+    RawSender oldPeer(kOldGroup, kPort);
+    oldPeer.Send(MakeDatagram({kTypeText, 1, 4, 0, 4, 1, 1}, {'a', 0, 0, 0}));
     ASSERT_TRUE(PumpTexts(1)) << "still joined to the first group, on port " << kPort;
-    EXPECT_EQ(texts[0].Text("data"), "p");
-    // The address of the failed join is the one left, which the socket never joined.
-    EXPECT_EQ(IntegerResult(Call(other, "Close")), -1);
+    EXPECT_EQ(texts[0].Text("data"), "a");
+
+    EXPECT_EQ(IntegerResult(Call(other, "Close")), 0) << "Close leaves the group joined before";
+    oldPeer.Send(MakeDatagram({kTypeText, 2, 4, 0, 4, 1, 1}, {'b', 0, 0, 0}));
+    ASSERT_EQ(IntegerResult(Call(other, "Open", {Integer(kPort), String(kGroup)})), 0);
+    RawSender(kGroup, kPort).Send(MakeDatagram({kTypeText, 3, 4, 0, 4, 1, 1}, {'c', 0, 0, 0}));
+    ASSERT_TRUE(PumpTexts(2));
+    PumpQuietly();
+    ASSERT_EQ(texts.size(), 2u) << "the group left was delivered after a later Open";
+    EXPECT_EQ(texts[1].Text("data"), "c");
 }
 
 TEST_F(ReceiverMembersTest, AHandlerMayStopAndCloseItsOwnReceiver) {

@@ -1,5 +1,5 @@
 // What this process holds of the system, for tests that check nothing is left behind: its
-// open descriptors (handles on Windows) and its threads.
+// open descriptors (handles on Windows), its threads and its resident memory.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +13,8 @@
 namespace tide::testing {
 
 size_t OpenDescriptors();
+// The bytes of memory this process has resident now (its working set on Windows).
+size_t ResidentBytes();
 // The ids of this process's threads, in ascending order.
 std::vector<uint64_t> RunningThreadIds();
 

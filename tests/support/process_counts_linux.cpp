@@ -1,7 +1,9 @@
 // What this process holds, from /proc/self.
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "tests/support/process_counts.h"
@@ -22,6 +24,15 @@ size_t CountEntries(const char* directory) {
 }  // namespace
 
 size_t OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+
+size_t ResidentBytes() {
+    unsigned long long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu %llu", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
 std::vector<uint64_t> RunningThreadIds() {
     std::vector<uint64_t> ids;
     if (DIR* dir = opendir("/proc/self/task")) {

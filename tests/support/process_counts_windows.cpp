@@ -1,6 +1,7 @@
 // What this process holds, from the process's handle count and a snapshot of its threads.
 #include <windows.h>
 // After windows.h, which it needs.
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -13,6 +14,13 @@ size_t OpenDescriptors() {
     DWORD handles = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles);
     return handles;
+}
+
+size_t ResidentBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize
+                                                                                 : 0;
 }
 
 std::vector<uint64_t> RunningThreadIds() {
