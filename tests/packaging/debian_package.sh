@@ -60,7 +60,7 @@ status=$?
 [ "$status" -eq 0 ] && [ ! -s "$WORK/lintian.out" ] ||
     fail "lintian (status $status): $(cat "$WORK/lintian.out" "$WORK/lintian.err")"
 # The changelog's newest entry is this version's, by the package's maintainer; the
-# copyright file carries the terms of what the package links.
+# copyright file carries the project's licence and the terms of what the package links.
 dpkg-deb -x "$PACKAGE" "$WORK/root"
 ROOT="$WORK/root"
 zcat "$ROOT$DOCS/changelog.gz" >"$WORK/changelog"
@@ -68,6 +68,7 @@ zcat "$ROOT$DOCS/changelog.gz" >"$WORK/changelog"
     fail "the changelog's newest entry: $(head -n 1 "$WORK/changelog")"
 [ "$(dpkg-parsechangelog -l "$WORK/changelog" -S Maintainer)" = "$(dpkg-deb -f "$PACKAGE" Maintainer)" ] ||
     fail "the changelog's maintainer is not the package's"
+grep -qx "MIT License" "$ROOT$DOCS/copyright" || fail "the copyright file lacks the project's own licence"
 for linked in "Upstream-Name: ACE" "Upstream-Name: Lua team"; do
     grep -qx "$linked" "$ROOT$DOCS/copyright" || fail "the copyright file lacks the terms of $linked"
 done
