@@ -237,6 +237,9 @@ TEST_F(DeliveryTest, AMessageClaimedHugeButSentAsFarApartBytesHoldsOnlyWhatItTou
         return;
     }
     EXPECT_EQ(BufferSize(), kClaimed + 1024);
+    // A sanitizer's allocator keeps the receive blocks it freed, and message memory comes
+    // from its heap there: what is resident says nothing of the listener's own.
+    if (kSanitized) return;
     const double grownMiB = (static_cast<double>(ResidentBytes()) - static_cast<double>(before)) / (1 << 20);
     EXPECT_LT(grownMiB, 16.0) << "resident memory grew by " << grownMiB << " MiB for " << kDatagrams * 29
                               << " bytes received";

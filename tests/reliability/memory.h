@@ -11,13 +11,9 @@
 #include <fstream>
 #include <string>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TIDE_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TIDE_SANITIZED 1
-#endif
-#endif
+#include "tests/support/platform.h"
+#include "tests/support/process_counts.h"
+
 #ifdef TIDE_SANITIZED
 // The sanitizers' count of live heap bytes (their allocator_interface.h is not shipped
 // with every compiler).
@@ -25,20 +21,6 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace tide::testing {
-
-#ifdef TIDE_SANITIZED
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-inline size_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    size_t pages = 0;
-    size_t resident = 0;
-    statm >> pages >> resident;
-    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
 
 // Heap bytes in use by every thread. Under a sanitizer, its own count; otherwise what
 // the C library's arenas hold minus what lies free in them (malloc_info's totals).

@@ -7,7 +7,23 @@
 #include <windows.h>
 #endif
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TIDE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TIDE_SANITIZED 1
+#endif
+#endif
+
 namespace tide::testing {
+
+// True in the sanitizer builds, whose allocators keep what is freed for a while and whose
+// checks see only the heap.
+#ifdef TIDE_SANITIZED
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 // True when this Windows program runs under Wine, whose sockets are Linux's: a socket
 // bound to a port gets the datagrams of every group any socket of the machine joined
