@@ -1,7 +1,8 @@
 -- Listens on a multicast group with a Tidelisten object: prints every text datagram
 -- with its header fields and writes every complete binary message to a file.
 local usage = [[
-usage: tidehost listen.lua [--group ADDRESS] [--port PORT] [--seconds S] [--messages N] [--out PREFIX]
+usage: tidehost listen.lua [--group ADDRESS] [--port PORT] [--interface ADDRESS]
+                           [--seconds S] [--messages N] [--out PREFIX]
 
 Joins the group (default 239.255.0.1:7001), prints every text datagram with its
 header fields, and writes every complete binary message to PREFIX-1.bin,
@@ -9,6 +10,8 @@ PREFIX-2.bin, ... (default PREFIX: message). Runs until interrupted (Ctrl-C), fo
 seconds, or until N deliveries (text datagrams and binary messages) have come.
   --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
   --port PORT      UDP port, 1 to 65535
+  --interface ADDRESS  join on the local interface with this IPv4 address only
+                   (default: on every interface that has one)
   --seconds S      stop after S seconds
   --messages N     stop after N deliveries
   --out PREFIX     where binary messages go
@@ -19,10 +22,11 @@ not be written out (it goes on listening, and says so for each).]]
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
 local group, port_number, out = "239.255.0.1", 7001, "message"
-local seconds, limit
+local seconds, limit, interface
 options.parse("listen.lua", usage, {
   ["--group"] = {options.group, function(v) group = v end},
   ["--port"] = {options.port, function(v) port_number = v end},
+  ["--interface"] = {options.address, function(v) interface = v end},
   ["--seconds"] = {options.seconds, function(v) seconds = v end},
   ["--messages"] = {options.count, function(v) limit = v end},
   ["--out"] = {options.text, function(v) out = v end},
@@ -66,6 +70,7 @@ function receiver:onBinary(address, length)
 end
 
 local listener = xtra.new("Tidelisten")
+options.use_interface(listener, interface, "listen.lua")
 listener:SetScriptObject(receiver)
 listener:OnTextData(symbol("onText"))
 listener:OnBinaryData(symbol("onBinary"))

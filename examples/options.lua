@@ -55,6 +55,31 @@ function options.group(text)
   if not valid then return nil, "takes a multicast group in dotted form, 224.0.0.0 to 239.255.255.255" end
   return text
 end
+-- The dotted IPv4 address of an interface of this machine; the plug-ins check that one
+-- has it.
+function options.address(text)
+  local parts = {text:match("^(%d+)%.(%d+)%.(%d+)%.(%d+)$")}
+  local valid = #parts == 4
+  for _, part in ipairs(parts) do valid = valid and tonumber(part) <= 255 end
+  if not valid then return nil, "takes the dotted IPv4 address of an interface of this machine" end
+  return text
+end
+-- A multicast TTL: how many routers a datagram may cross, 1 to 255.
+function options.ttl(text)
+  local n = math.tointeger(tonumber(text))
+  if not n or n < 1 or n > 255 then return nil, "takes a TTL from 1 to 255" end
+  return n
+end
+-- Chooses the local interface of a plug-in object (a Tidespeak or a Tidelisten); ends
+-- the run with status 1 when no interface of this machine has the address.
+function options.use_interface(object, address, name)
+  if not address then return end
+  object:SetLocalInterface(address)
+  if object:GetLocalInterface() ~= address then
+    io.stderr:write(name, ": no interface of this machine has the address ", address, "\n")
+    os.exit(1)
+  end
+end
 function options.text(text) return text end
 -- "GROUP:PORT" as {group = GROUP, port = PORT}.
 function options.place(text)

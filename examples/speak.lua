@@ -1,6 +1,7 @@
 -- Sends texts and files to a multicast group with a Tidespeak object.
 local usage = [[
 usage: tidehost speak.lua [--group ADDRESS] [--port PORT] [--repeat N]
+                          [--interface ADDRESS] [--ttl N]
                           [TEXT | --text TEXT | --text - | --text-file PATH | --file PATH]...
 
 Sends every TEXT as a text message and every --file PATH as a binary message (the
@@ -9,6 +10,10 @@ file's bytes), in the order given, to the group (default 239.255.0.1:7001).
   --port PORT       UDP port, 1 to 65535
   --repeat N        send every datagram N times in a row (default 1): the only
                     redundancy there is, since nothing is acknowledged or resent
+  --interface ADDRESS  send from the local interface with this IPv4 address
+                    (default: the one the system's routes choose for the group)
+  --ttl N           how many routers the datagrams may cross, 1 to 255 (default 1:
+                    none, they stay on the local network)
   --text TEXT       send TEXT as a text message, even one that starts with --;
                     --text - sends what standard input holds, to its end
   --text-file PATH  send what the file at PATH holds as a text message, as it is
@@ -23,6 +28,7 @@ input cannot be read.]]
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
 local group, port_number, repeats = "239.255.0.1", 7001, 1
+local interface, ttl
 local messages = {}
 -- Every other word is a text to send; after "--", every word is.
 local function text_word(word, reader)
@@ -36,6 +42,8 @@ local cli = options.parse("speak.lua", usage, {
   ["--group"] = {options.group, function(v) group = v end},
   ["--port"] = {options.port, function(v) port_number = v end},
   ["--repeat"] = {options.repeats, function(v) repeats = v end},
+  ["--interface"] = {options.address, function(v) interface = v end},
+  ["--ttl"] = {options.ttl, function(v) ttl = v end},
   ["--text"] = {options.text, function(v) messages[#messages + 1] = v == "-" and {stdin = true} or {text = v} end},
   ["--text-file"] = {options.text, function(v) messages[#messages + 1] = {text_file = v} end},
   ["--file"] = {options.text, function(v) messages[#messages + 1] = {file = v} end},
@@ -64,6 +72,8 @@ local function read_text(message)
 end
 
 local speaker = xtra.new("Tidespeak")
+options.use_interface(speaker, interface, "speak.lua")
+if ttl then speaker:SetTTL(ttl) end
 speaker:Open(port_number, group)
 local failed = false
 local where = string.format("%s:%d", group, port_number)

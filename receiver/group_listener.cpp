@@ -1,6 +1,9 @@
 // GroupListener: joining and leaving, the receive thread's life, and the queue it fills.
 #include "receiver/group_listener.h"
 
+#include <ace/OS_NS_stdio.h>
+#include <ace/OS_NS_string.h>
+
 #include <exception>
 #include <new>
 
@@ -41,11 +44,15 @@ GroupListener::GroupListener()
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.
     EndReceiveThread();
-    if (joined.exchange(false)) groupSocket.leave(groupAddress, nullptr);
+    if (joined.exchange(false)) groupSocket.leave(groupAddress, JoinedInterface());
     groupSocket.close();
 }
 
 void GroupListener::WakeReceiveThread() { wait.Wake(); }
+
+const ACE_TCHAR* GroupListener::JoinedInterface() const {
+    return joinedInterface[0] != 0 ? joinedInterface : nullptr;
+}
 
 int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     // The new address is kept only once the socket has joined it: `groupAddress` is the
@@ -53,9 +60,16 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     // listener forget a membership it still holds.
     ACE_INET_Addr address;
     if (host == nullptr || address.set(port, host, 1, AF_INET) != 0) return -1;
-    const int result = groupSocket.join(address, 1, nullptr);
+    ACE_TCHAR onInterface[sizeof joinedInterface / sizeof joinedInterface[0]] = {};
+    if (joinInterface != 0) {
+        ACE_OS::snprintf(onInterface, sizeof onInterface / sizeof onInterface[0], ACE_TEXT("%u.%u.%u.%u"),
+                         joinInterface >> 24, (joinInterface >> 16) & 255, (joinInterface >> 8) & 255,
+                         joinInterface & 255);
+    }
+    const int result = groupSocket.join(address, 1, joinInterface != 0 ? onInterface : nullptr);
     if (result == -1) return -1;
     groupAddress = address;
+    ACE_OS::strcpy(joinedInterface, onInterface);
     // The first join opens the socket, so this is the first moment it can be tuned.
     TuneSocket(groupSocket);
     joined = true;
@@ -66,7 +80,7 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
 int32_t GroupListener::Leave() {
     if (!joined.exchange(false)) return -1;
     WakeReceiveThread();
-    return groupSocket.leave(groupAddress, nullptr);
+    return groupSocket.leave(groupAddress, JoinedInterface());
 }
 
 void GroupListener::Start() {

@@ -90,6 +90,12 @@ public:
     // failed join leaves the listener joined to the group it was joined to, or not joined.
     int32_t Join(uint16_t port, const wchar_t* host);
 
+    // The local interface later joins are made on, by its address in host byte order: 0
+    // (as at first) joins on every interface that has an IPv4 address. A join made before
+    // keeps its interface until it is left.
+    void SetInterface(uint32_t address) { joinInterface = address; }
+    uint32_t interfaceAddress() const { return joinInterface; }
+
     // Leaves `groupAddress`: −1 when not joined, otherwise the socket's leave result.
     // Keeps the socket open and the thread running.
     int32_t Leave();
@@ -134,9 +140,15 @@ private:
     void EndReceiveThread();
     // Makes a waiting receive thread look at its flags now.
     void WakeReceiveThread();
+    // The interface the group was joined on, as the socket's leave takes it.
+    const ACE_TCHAR* JoinedInterface() const;
 
     std::atomic<bool> joined{false};
     ACE_INET_Addr groupAddress;
+    // The interface for the next join, and the one `groupAddress` was joined on (its
+    // dotted address; empty for every interface). Host's thread only.
+    uint32_t joinInterface = 0;
+    ACE_TCHAR joinedInterface[16] = {};
     // Options value 2: OPT_BINDADDR_NO | OPT_NULLIFACE_ALL. The socket is bound to the port
     // only, not to the group, and a join naming no interface joins on every multicast
     // interface of the machine (loopback excepted).

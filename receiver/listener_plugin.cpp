@@ -32,11 +32,9 @@ constexpr char kDescription[] =
     "#OnData:Symbol\r";
 
 constexpr ForwardedWrite kForwardedWrites[] = {
-    {"ScriptObject", "SetScriptObject"},
-    {"BufferSize", "SetBufferSize"},
-    {"OnTextData", "OnTextData"},
-    {"OnBinaryData", "OnBinaryData"},
-    {nullptr, nullptr},
+    {"ScriptObject", "SetScriptObject"},     {"BufferSize", "SetBufferSize"},
+    {"LocalInterface", "SetLocalInterface"}, {"OnTextData", "OnTextData"},
+    {"OnBinaryData", "OnBinaryData"},        {nullptr, nullptr},
 };
 
 void Construct(ObjectView& object) {

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "framework/arguments.h"
+#include "framework/local_interface.h"
 #include "framework/text_converter.h"
 #include "receiver/buffer_address.h"
 #include "receiver/receiver_state.h"
@@ -51,6 +52,19 @@ int32_t Join(ObjectView& object, const host::HostCallRecord& record) {
     }
 }
 
+// The interface later Opens join on; a value that names no interface of this machine
+// changes nothing.
+void SetLocalInterface(ObjectView& object, host::HostCallRecord& record) {
+    uint32_t address = 0;
+    GroupListener* listener = Listener(object);
+    if (listener && ReadInterfaceArgument(object, record, 1, &address)) listener->SetInterface(address);
+}
+
+void GetLocalInterface(ObjectView& object, host::HostCallRecord& record) {
+    GroupListener* listener = Listener(object);
+    if (listener) MakeInterfaceValue(object, listener->interfaceAddress(), &record.result);
+}
+
 void OnTextData(ObjectView& object, host::HostCallRecord& record) {
     SetHandler(object, record, &Receiver(object).textHandler);
 }
@@ -86,9 +100,16 @@ void Stop(ObjectView& object, host::HostCallRecord&) {
 }  // namespace
 
 bool ReadReceiverProperty(ObjectView& object, host::HostSymbol property, host::HostValue* result) {
-    if (!object.Is(property, "BufferSize")) return false;
-    object.utils().MakeIntegerValue(Receiver(object).reassembly.bufferSize(), result);
-    return true;
+    if (object.Is(property, "BufferSize")) {
+        object.utils().MakeIntegerValue(Receiver(object).reassembly.bufferSize(), result);
+        return true;
+    }
+    GroupListener* listener = Listener(object);
+    if (listener && object.Is(property, "LocalInterface")) {
+        MakeInterfaceValue(object, listener->interfaceAddress(), result);
+        return true;
+    }
+    return false;
 }
 
 bool CallReceiverMember(ObjectView& object, host::HostCallRecord* record) {
@@ -104,6 +125,8 @@ bool CallReceiverMember(ObjectView& object, host::HostCallRecord* record) {
         {"OnBinaryData", &OnBinaryData},
         {"GetBufferSize", &GetBufferSize},
         {"SetBufferSize", &SetBufferSize},
+        {"SetLocalInterface", &SetLocalInterface},
+        {"GetLocalInterface", &GetLocalInterface},
         {"Open", &Open},
         {"Close", &Close},
         {"Start", &Start},

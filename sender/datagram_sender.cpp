@@ -38,6 +38,23 @@ DatagramSender::DatagramSender() : destination(AnyAddress()), localAddress(AnyAd
 
 DatagramSender::~DatagramSender() { sendSocket.close(); }
 
+bool DatagramSender::SetInterface(uint32_t address) {
+    in_addr chosen{};
+    chosen.s_addr = htonl(address);
+    if (sendSocket.set_option(IPPROTO_IP, IP_MULTICAST_IF, &chosen, sizeof chosen) != 0) return false;
+    localInterface = address;
+    return true;
+}
+
+bool DatagramSender::SetTtl(int32_t ttl) {
+    if (ttl < 1 || ttl > 255) return false;
+    // An int, as both systems take it.
+    int value = ttl;
+    if (sendSocket.set_option(IPPROTO_IP, IP_MULTICAST_TTL, &value, sizeof value) != 0) return false;
+    multicastTtl = ttl;
+    return true;
+}
+
 int32_t DatagramSender::SetDestination(int32_t port, const wchar_t* host) {
     const auto portNumber = static_cast<u_short>(static_cast<uint32_t>(port) & 0xFFFFu);
     ACE_INET_Addr resolved;

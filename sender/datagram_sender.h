@@ -39,6 +39,18 @@ public:
     // Otherwise as SendTextMessage. Always answers 0.
     int32_t SendByteMessage(const void* bytes, int32_t size, int32_t repeat);
 
+    // The local interface later datagrams leave by, by its address in host byte order (0:
+    // the one the system's routes choose, as at first). False, with nothing changed, when
+    // the socket refuses it.
+    bool SetInterface(uint32_t address);
+    uint32_t interfaceAddress() const { return localInterface; }
+
+    // The multicast TTL of later datagrams: how many routers they may cross, 1 (none, as
+    // at first) to 255. False, with nothing changed, for any other value or when the
+    // socket refuses it.
+    bool SetTtl(int32_t ttl);
+    int32_t ttl() const { return multicastTtl; }
+
 private:
     void BeginMessage(int32_t dataType, int32_t bytes);
     void SendFragments(const uint8_t* message, int32_t bytes, int32_t repeat);
@@ -46,6 +58,8 @@ private:
     ACE_INET_Addr destination;
     ACE_INET_Addr localAddress;
     ACE_SOCK_Dgram sendSocket;
+    int32_t multicastTtl = 1;
+    uint32_t localInterface = 0;
     // Every datagram is built here; its `index` field is the message counter itself. The
     // payload is never written and stays zero, so no datagram carries an earlier one's bytes.
     uint8_t area[kDatagramBytes] = {};

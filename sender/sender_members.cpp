@@ -4,6 +4,7 @@
 #include "sender/sender_members.h"
 
 #include "framework/arguments.h"
+#include "framework/local_interface.h"
 #include "framework/text_converter.h"
 #include "sender/file_reading.h"
 
@@ -53,7 +54,41 @@ int32_t SendBuffer(ObjectView& object, const host::HostCallRecord& record, Datag
     return sender.SendByteMessage(bytes, size, RepeatArgument(object, record, 3));
 }
 
+// The settings' members answer nothing (Set) or the setting (Get); a value a setter
+// refuses changes nothing. Without a sender they do nothing and answer nothing.
+void SetTTL(ObjectView& object, host::HostCallRecord& record, DatagramSender& sender) {
+    int32_t ttl = 0;
+    if (ReadIntegerArgument(object, record, 1, &ttl)) sender.SetTtl(ttl);
+}
+
+void GetTTL(ObjectView& object, host::HostCallRecord& record, DatagramSender& sender) {
+    ResultInteger(object, record, sender.ttl());
+}
+
+void SetLocalInterface(ObjectView& object, host::HostCallRecord& record, DatagramSender& sender) {
+    uint32_t address = 0;
+    if (ReadInterfaceArgument(object, record, 1, &address)) sender.SetInterface(address);
+}
+
+void GetLocalInterface(ObjectView& object, host::HostCallRecord& record, DatagramSender& sender) {
+    MakeInterfaceValue(object, sender.interfaceAddress(), &record.result);
+}
+
 }  // namespace
+
+bool ReadSenderProperty(ObjectView& object, host::HostSymbol property, host::HostValue* result) {
+    DatagramSender* sender = Sender(object);
+    if (!sender) return false;
+    if (object.Is(property, "TTL")) {
+        object.utils().MakeIntegerValue(sender->ttl(), result);
+        return true;
+    }
+    if (object.Is(property, "LocalInterface")) {
+        MakeInterfaceValue(object, sender->interfaceAddress(), result);
+        return true;
+    }
+    return false;
+}
 
 bool CallSenderMember(ObjectView& object, host::HostCallRecord* record) {
     using Member = int32_t (*)(ObjectView&, const host::HostCallRecord&, DatagramSender&);
@@ -61,6 +96,7 @@ bool CallSenderMember(ObjectView& object, host::HostCallRecord* record) {
         const char* name;
         Member member;
     };
+    // The sending members first: they are the busy ones.
     static constexpr Entry kMembers[] = {
         {"SendText", &SendText},
         {"SendBinary", &SendBinary},
@@ -72,6 +108,22 @@ bool CallSenderMember(ObjectView& object, host::HostCallRecord* record) {
         DatagramSender* sender = Sender(object);
         // An object whose sender could not be made refuses every sending member.
         ResultInteger(object, *record, sender ? entry.member(object, *record, *sender) : -1);
+        return true;
+    }
+    using Setting = void (*)(ObjectView&, host::HostCallRecord&, DatagramSender&);
+    struct SettingEntry {
+        const char* name;
+        Setting member;
+    };
+    static constexpr SettingEntry kSettings[] = {
+        {"SetTTL", &SetTTL},
+        {"GetTTL", &GetTTL},
+        {"SetLocalInterface", &SetLocalInterface},
+        {"GetLocalInterface", &GetLocalInterface},
+    };
+    for (const SettingEntry& entry : kSettings) {
+        if (!object.Is(record->selector, entry.name)) continue;
+        if (DatagramSender* sender = Sender(object)) entry.member(object, *record, *sender);
         return true;
     }
     return false;

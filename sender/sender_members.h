@@ -13,6 +13,10 @@ inline DatagramSender* Sender(ObjectView& object) {
     return static_cast<DatagramSender*>(object.state().worker);
 }
 
+// Reads the sender's own properties, TTL and LocalInterface: true when `property` names
+// one of them.
+bool ReadSenderProperty(ObjectView& object, host::HostSymbol property, host::HostValue* result);
+
 // The sender's own members: true when the selector names one of them.
 bool CallSenderMember(ObjectView& object, host::HostCallRecord* record);
 

@@ -25,8 +25,8 @@ constexpr char kDescription[] =
     "#Binary:STRING\r";
 
 constexpr ForwardedWrite kForwardedWrites[] = {
-    {"Text", "SendText"},
-    {"Binary", "SendBinary"},
+    {"Text", "SendText"}, {"Binary", "SendBinary"},
+    {"TTL", "SetTTL"},    {"LocalInterface", "SetLocalInterface"},
     {nullptr, nullptr},
 };
 
@@ -34,7 +34,7 @@ struct SpeakerVariables {
     ObjectState common;
 };
 
-// No construction or teardown steps, no own readable property, no notifications.
+// No construction or teardown steps, no notifications.
 const PluginDefinition kSpeaker = {
     .className = "Tidespeak",
     .messageTable = "xtra Tidespeak\nnew object me\n",
@@ -49,6 +49,7 @@ const PluginDefinition kSpeaker = {
     .createWorker = &MakeWorker<DatagramSender>,
     .destroyWorker = &DisposeWorker<DatagramSender>,
     .workerBytes = sizeof(DatagramSender),
+    .readOwnProperty = &ReadSenderProperty,
     .callOwnMember = &CallSenderMember,
 };
 

@@ -2,6 +2,8 @@
 // loaded module, checked on the wire with a plain socket joined to the group.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "host/address_table.h"
 #include "tests/sender/speaker_fixture.h"
 
@@ -133,6 +135,50 @@ TEST_F(SenderMembersTest, SendBufferSendsAPublishedRegionAndRefusesAnythingElse)
 
     host.addressTable()->Withdraw(handle);
     EXPECT_EQ(IntegerResult(Call(speaker, "SendBuffer", {Integer(number), Integer(1)})), -1) << "withdrawn";
+}
+
+// The TTL in the IP header of each datagram, as the probe's socket is told it; 0 when no
+// datagram came.
+#ifndef _WIN32
+int ArrivingTtl(WireProbe& probe) {
+    if (!WaitReadable(probe.fd, kArrivalWaitMilliseconds)) return 0;
+    Bytes datagram(65536);
+    iovec part{datagram.data(), datagram.size()};
+    alignas(cmsghdr) char control[64];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (recvmsg(probe.fd, &message, 0) < 0) return 0;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_TTL) {
+            int ttl = 0;
+            std::memcpy(&ttl, CMSG_DATA(header), sizeof ttl);
+            return ttl;
+        }
+    }
+    return 0;
+}
+#endif
+
+TEST_F(SenderMembersTest, DatagramsCarryTheTtlAScriptSets) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the probe reads a datagram's TTL with Linux's IP_RECVTTL";
+#else
+    int on = 1;
+    ASSERT_EQ(setsockopt(probe.fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on), 0);
+    Call(speaker, "SendText", {String("a")});
+    EXPECT_EQ(ArrivingTtl(probe), 1) << "no router crossed unless a script says so";
+    Call(speaker, "SetTTL", {Integer(0)});
+    Call(speaker, "SetTTL", {Integer(256)});
+    Call(speaker, "SendText", {String("b")});
+    EXPECT_EQ(ArrivingTtl(probe), 1) << "TTLs outside 1 to 255 change nothing";
+    Set(speaker, "TTL", Integer(64));
+    Call(speaker, "SendText", {String("c")});
+    EXPECT_EQ(ArrivingTtl(probe), 64);
+    EXPECT_EQ(IntegerResult(Call(speaker, "GetTTL")), 64);
+#endif
 }
 
 }  // namespace

@@ -107,6 +107,17 @@ refused "speak.lua --port 65536" "speak.lua: --port takes a UDP port from 1 to 6
 refused "speak.lua --repeat -1" "speak.lua: --repeat takes a count of 0 or more, not \"-1\" $help" \
     "$EXAMPLES/speak.lua" --repeat -1 hello
 refused "speak.lua --text-file" "speak.lua: --text-file needs a value $help" "$EXAMPLES/speak.lua" --text-file
+refused "speak.lua --ttl 0" "speak.lua: --ttl takes a TTL from 1 to 255, not \"0\" $help" \
+    "$EXAMPLES/speak.lua" --ttl 0 hello
+refused "listen.lua --interface 10.199.0" \
+    "listen.lua: --interface takes the dotted IPv4 address of an interface of this machine, not \"10.199.0\" (listen.lua --help shows how to call it)" \
+    "$EXAMPLES/listen.lua" --interface 10.199.0
+# An address no interface of this machine has: status 1, with the reason, nothing sent.
+"$TIDEHOST" "$EXAMPLES/speak.lua" --interface 192.0.2.7 hello >"$WORK/noif.out" 2>"$WORK/noif.err"
+status=$?
+[ "$status" -eq 1 ] && [ ! -s "$WORK/noif.out" ] &&
+    grep -qxF "speak.lua: no interface of this machine has the address 192.0.2.7" "$WORK/noif.err" ||
+    fail "speak.lua --interface 192.0.2.7: status $status, out: $(cat "$WORK/noif.out"), err: $(cat "$WORK/noif.err")"
 refused "listen.lua --seconds -1" \
     "listen.lua: --seconds takes a number of seconds, 0 or more, not \"-1\" (listen.lua --help shows how to call it)" \
     "$EXAMPLES/listen.lua" --seconds -1
