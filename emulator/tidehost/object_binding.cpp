@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "emulator/symbol_table.h"
 #include "emulator/tidehost/lua_setup.h"
 #include "emulator/tidehost/lua_values.h"
 #include "emulator/tidehost/session.h"
@@ -27,6 +28,15 @@ struct ObjectBox {
 
 ObjectBox* CheckObject(lua_State* state, int index) {
     return static_cast<ObjectBox*>(luaL_checkudata(state, index, kObjectMeta));
+}
+
+// A member or property that names a handler (OnTextData, OnBinaryData, in any case)
+// given a string at `index`: warned about, since the plug-in takes symbols only.
+void WarnIfHandlerNamedByString(lua_State* state, const char* member, int index) {
+    if (lua_type(state, index) != LUA_TSTRING) return;
+    const std::string folded = emulator::FoldAsciiCase(member);
+    if (folded != "ontextdata" && folded != "onbinarydata") return;
+    Session::Of(state).WarnHandlerNamedByString(member, lua_tostring(state, index));
 }
 
 // "NoSuchMember (0x800407DF)" into plain storage, for an error raised afterwards.
@@ -91,6 +101,7 @@ int CallMember(lua_State* state) {
         return luaL_error(state, "member %s, argument %d: %s", member, made + 1, refusal.text);
     }
 
+    if (count >= 1) WarnIfHandlerNamedByString(state, member, 2);
     Session& session = Session::Of(state);
     const emulator::CallOutcome outcome = OnActiveThread(
         session, state, [&] { return session.calls().Call(object, member, arguments, count); });
@@ -184,6 +195,7 @@ int PropertyWrite(lua_State* state) {
     Refusal refusal;
     if (!ToHostValue(state, 3, &value, &refusal))
         return luaL_error(state, "property %s: %s", property, refusal.text);
+    WarnIfHandlerNamedByString(state, property, 3);
     Session& session = Session::Of(state);
     const host::Status status =
         OnActiveThread(session, state, [&] { return session.calls().Set(object, property, value); });

@@ -138,6 +138,14 @@ void Session::WarnMissingHandler(const std::string& name) {
                  name.c_str());
 }
 
+void Session::WarnHandlerNamedByString(const std::string& member, const std::string& name) {
+    if (!warnedHandlers_.insert(emulator::FoldAsciiCase(member) + "=" + name).second) return;
+    std::fprintf(stderr,
+                 "tidehost: warning: %s takes the handler's name as a symbol, symbol(\"%s\"), not the string "
+                 "\"%s\"; the handler stays as it was\n",
+                 member.c_str(), name.c_str(), name.c_str());
+}
+
 RunEnd Session::Run(lua_State* state, double seconds) {
     if (Interrupted()) return RunEnd::kInterrupted;
     using Clock = NotificationPump::Clock;

@@ -82,6 +82,10 @@ public:
     void PushHandlerFailure(lua_State* state);
     // Says once per name that a script object lacked the handler a plug-in called.
     void WarnMissingHandler(const std::string& name);
+    // Says once per member and name that a script named a handler by a string where the
+    // member takes a symbol: the plug-in leaves the handler as it was, and nothing else
+    // would tell.
+    void WarnHandlerNamedByString(const std::string& member, const std::string& name);
 
     // --- The script's own end ---
     // os.exit(status) asked for this status.

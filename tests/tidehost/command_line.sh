@@ -190,6 +190,22 @@ else
     expect_lines interrupted err 0
 fi
 
+# A handler named by a string, where the members take a symbol: the plug-in leaves the
+# handler unset, and tidehost says so once for each name, by member and by property.
+cat >"$WORK/string_handler.lua" <<'LUA'
+local listener = xtra.new("Tidelisten")
+listener:OnTextData("onText")
+listener:OnTextData("onText")
+listener.prop.OnBinaryData = "onBinary"
+listener:OnTextData(symbol("onText"))
+print("done")
+LUA
+run string_handler "$WORK/string_handler.lua"
+expect_status string_handler 0
+expect_in string_handler err 'tidehost: warning: OnTextData takes the handler'"'"'s name as a symbol, symbol("onText"), not the string "onText"; the handler stays as it was'
+expect_in string_handler err 'OnBinaryData takes the handler'"'"'s name as a symbol, symbol("onBinary")'
+expect_lines string_handler err 2
+
 # Windows has no SIGTERM from outside (Wine ends the process at once on one).
 if [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll" ] && [ -z "${TIDE_UNDER_EMULATION:-}" ]; then
     interrupt busy TERM "$WORK/interrupted.lua" busy
