@@ -1,21 +1,22 @@
 -- Listens on a multicast group with a Tidelisten object: prints every text datagram
 -- with its header fields and writes every complete binary message to a file.
 local usage = [[
-usage: tidehost listen.lua [--group ADDRESS] [--port PORT] [--interface ADDRESS]
+usage: tidehost listen.lua [-g ADDRESS] [-p PORT] [-i ADDRESS]
                            [--seconds S] [--messages N] [--out PREFIX]
 
 Joins the group (default 239.255.0.1:7001), prints every text datagram with its
 header fields, and writes every complete binary message to PREFIX-1.bin,
 PREFIX-2.bin, ... (default PREFIX: message). Runs until interrupted (Ctrl-C), for S
 seconds, or until N deliveries (text datagrams and binary messages) have come.
-  --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
-  --port PORT      UDP port, 1 to 65535
-  --interface ADDRESS  join on the local interface with this IPv4 address only
+  -g, --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
+  -p, --port PORT  UDP port, 1 to 65535
+  -i, --interface ADDRESS  join on the local interface with this IPv4 address only
                    (default: on every interface that has one)
   --seconds S      stop after S seconds
   --messages N     stop after N deliveries
   --out PREFIX     where binary messages go
-  --help           this text
+  -h, --help       this text
+Every option also takes its value after "=": --port=7001.
 Exits 2 for a malformed command line, 1 when it cannot join or a binary message could
 not be written out (it goes on listening, and says so for each).]]
 
@@ -24,9 +25,9 @@ local options = require("options")
 local group, port_number, out = "239.255.0.1", 7001, "message"
 local seconds, limit, interface
 options.parse("listen.lua", usage, {
-  ["--group"] = {options.group, function(v) group = v end},
-  ["--port"] = {options.port, function(v) port_number = v end},
-  ["--interface"] = {options.address, function(v) interface = v end},
+  ["--group"] = {options.group, function(v) group = v end, "-g"},
+  ["--port"] = {options.port, function(v) port_number = v end, "-p"},
+  ["--interface"] = {options.address, function(v) interface = v end, "-i"},
   ["--seconds"] = {options.seconds, function(v) seconds = v end},
   ["--messages"] = {options.count, function(v) limit = v end},
   ["--out"] = {options.text, function(v) out = v end},

@@ -25,10 +25,10 @@ function options.integer(text)
   if not n then return nil, "takes a whole number" end
   return n
 end
--- How many times a datagram goes out: 0 or more.
+-- How many times a datagram goes out: 1 or more (0 would send nothing at all).
 function options.repeats(text)
   local n = math.tointeger(tonumber(text))
-  if not n or n < 0 then return nil, "takes a count of 0 or more" end
+  if not n or n < 1 then return nil, "takes a count of 1 or more" end
   return n
 end
 -- How many of something before stopping: 1 or more.
@@ -101,31 +101,46 @@ function options.reader(name)
     io.stderr:write(name, ": ", message, " (", name, " --help shows how to call it)\n")
     os.exit(2)
   end
+  -- `word`, the value of `option`, converted.
+  function reader.convert(option, word, convert)
+    local converted, takes = convert(word)
+    if converted == nil then reader.fail(string.format("%s %s, not %q", option, takes, word)) end
+    return converted
+  end
   -- The value after the option at arg[reader.i], converted; reader.i moves onto it.
   function reader.value(convert)
     local option = arg[reader.i]
     reader.i = reader.i + 1
     local word = arg[reader.i]
     if word == nil then reader.fail(option .. " needs a value") end
-    local converted, takes = convert(word)
-    if converted == nil then reader.fail(string.format("%s %s, not %q", option, takes, word)) end
-    return converted
+    return reader.convert(option, word, convert)
   end
   return reader
 end
 
 -- Walks `arg` for the script `name` and answers its reader (whose `fail` is still there
 -- to use). "--help" or "-h" prints the usage and ends the run. An option that `takes`
--- names, as {convert, store}, stores the value after it, converted. Any other word goes
--- to `other(word, reader)` when there is one, which answers true to end the walk there;
--- without it the word fails as an unknown argument.
+-- names, as {convert, store[, short]}, stores its value, converted: the word after it
+-- ("--port 7001", or with its short name "-p 7001"), or what follows "=" ("--port=7001").
+-- Any other word goes to `other(word, reader)` when there is one, which answers true to
+-- end the walk there; without it the word fails as an unknown argument. A word that
+-- starts with "-" and names no option fails as an unknown option either way, so that a
+-- mistyped option is never taken for something else: a text that starts with "-" comes
+-- after "--".
 function options.parse(name, usage, takes, other)
   local reader = options.reader(name)
+  local short = {}
+  for long, option in pairs(takes) do
+    if option[3] then short[option[3]] = long end
+  end
   while reader.i <= #arg do
     local word = arg[reader.i]
-    local option = takes[word]
+    local long, inline = word:match("^(%-%-[^=]+)=(.*)$")
+    local option = takes[long or short[word] or word]
     if word == "--help" or word == "-h" then print(usage) os.exit(0)
+    elseif option and inline then option[2](reader.convert(long, inline, option[1]))
     elseif option then option[2](reader.value(option[1]))
+    elseif word ~= "--" and word ~= "-" and word:sub(1, 1) == "-" then reader.fail("unknown option " .. word)
     elseif other then if other(word, reader) then break end
     else reader.fail("unknown argument " .. word) end
     reader.i = reader.i + 1

@@ -1,26 +1,26 @@
 -- Sends texts and files to a multicast group with a Tidespeak object.
 local usage = [[
-usage: tidehost speak.lua [--group ADDRESS] [--port PORT] [--repeat N]
-                          [--interface ADDRESS] [--ttl N]
-                          [TEXT | --text TEXT | --text - | --text-file PATH | --file PATH]...
+usage: tidehost speak.lua [-g ADDRESS] [-p PORT] [-r N] [-i ADDRESS] [-T N]
+                          [TEXT | -t TEXT | -t - | --text-file PATH | -f PATH]... [-- TEXT...]
 
 Sends every TEXT as a text message and every --file PATH as a binary message (the
 file's bytes), in the order given, to the group (default 239.255.0.1:7001).
-  --group ADDRESS   multicast group to send to, 224.0.0.0 to 239.255.255.255
-  --port PORT       UDP port, 1 to 65535
-  --repeat N        send every datagram N times in a row (default 1): the only
+  -g, --group ADDRESS  multicast group to send to, 224.0.0.0 to 239.255.255.255
+  -p, --port PORT   UDP port, 1 to 65535
+  -r, --repeat N    send every datagram N times in a row, 1 or more (default 1): the only
                     redundancy there is, since nothing is acknowledged or resent
-  --interface ADDRESS  send from the local interface with this IPv4 address
+  -i, --interface ADDRESS  send from the local interface with this IPv4 address
                     (default: the one the system's routes choose for the group)
-  --ttl N           how many routers the datagrams may cross, 1 to 255 (default 1:
+  -T, --ttl N       how many routers the datagrams may cross, 1 to 255 (default 1:
                     none, they stay on the local network)
-  --text TEXT       send TEXT as a text message, even one that starts with --;
-                    --text - sends what standard input holds, to its end
+  -t, --text TEXT   send TEXT as a text message, even one that starts with -;
+                    -t - sends what standard input holds, to its end
   --text-file PATH  send what the file at PATH holds as a text message, as it is
                     (UTF-8), for texts longer than a command line takes
-  --file PATH       send the bytes of the file at PATH as a binary message
-  --                every word after it is a TEXT
-  --help            this text
+  -f, --file PATH   send the bytes of the file at PATH as a binary message
+  --                every word after it is a TEXT, even one that starts with -
+  -h, --help        this text
+Every option also takes its value after "=": --port=7001.
 The plug-in sends wherever it is told without a word, so speak.lua checks the group
 and port itself. Exits 2 for a malformed command line, 1 when a file or standard
 input cannot be read.]]
@@ -35,18 +35,19 @@ local function text_word(word, reader)
   if word == "--" then
     for k = reader.i + 1, #arg do messages[#messages + 1] = {text = arg[k]} end
     return true
-  elseif word:sub(1, 2) == "--" then reader.fail("unknown option " .. word) end
+  end
   messages[#messages + 1] = {text = word}
 end
 local cli = options.parse("speak.lua", usage, {
-  ["--group"] = {options.group, function(v) group = v end},
-  ["--port"] = {options.port, function(v) port_number = v end},
-  ["--repeat"] = {options.repeats, function(v) repeats = v end},
-  ["--interface"] = {options.address, function(v) interface = v end},
-  ["--ttl"] = {options.ttl, function(v) ttl = v end},
-  ["--text"] = {options.text, function(v) messages[#messages + 1] = v == "-" and {stdin = true} or {text = v} end},
+  ["--group"] = {options.group, function(v) group = v end, "-g"},
+  ["--port"] = {options.port, function(v) port_number = v end, "-p"},
+  ["--repeat"] = {options.repeats, function(v) repeats = v end, "-r"},
+  ["--interface"] = {options.address, function(v) interface = v end, "-i"},
+  ["--ttl"] = {options.ttl, function(v) ttl = v end, "-T"},
+  ["--text"] = {options.text, function(v) messages[#messages + 1] = v == "-" and {stdin = true} or {text = v} end,
+                "-t"},
   ["--text-file"] = {options.text, function(v) messages[#messages + 1] = {text_file = v} end},
-  ["--file"] = {options.text, function(v) messages[#messages + 1] = {file = v} end},
+  ["--file"] = {options.text, function(v) messages[#messages + 1] = {file = v} end, "-f"},
 }, text_word)
 if #messages == 0 then cli.fail("nothing to send") end
 
@@ -79,7 +80,10 @@ local failed = false
 local where = string.format("%s:%d", group, port_number)
 local each = options.counted(repeats, "time")
 
-for n, message in ipairs(messages) do
+-- The message numbers the listener will see: each message sent takes the next, and one
+-- that could not be sent takes none.
+local number = 0
+for _, message in ipairs(messages) do
   if message.file then
     local file = io.open(message.file, "rb")
     local size = file and file:seek("end")
@@ -88,7 +92,8 @@ for n, message in ipairs(messages) do
       io.stderr:write("speak.lua: cannot read ", message.file, "\n")
       failed = true
     else
-      print(string.format("sent file %s to %s: %s in %s, each %s", message.file, where,
+      number = number + 1
+      print(string.format("sent file #%d %s to %s: %s in %s, each %s", number, message.file, where,
                           options.counted(size or 0, "byte"), options.counted(datagrams(size or 0), "datagram"), each))
     end
   else
@@ -100,8 +105,12 @@ for n, message in ipairs(messages) do
     else
       local from = message.text and "" or string.format(" (%s)", message.stdin and "standard input" or message.text_file)
       speaker:SendText(text, repeats)
-      print(string.format("sent text %d%s to %s: %s in %s, each %s", n, from, where, options.counted(#text, "byte"),
-                          options.counted(datagrams((units(text) + 1) * 2), "datagram"), each))
+      number = number + 1
+      -- The length a listener sees as data_tsize: 16-bit units and the zero unit after them.
+      local tsize = (units(text) + 1) * 2
+      print(string.format("sent text #%d%s to %s: %s, data_tsize %d, in %s, each %s", number, from, where,
+                          options.counted(utf8.len(text) or #text, "character"), tsize,
+                          options.counted(datagrams(tsize), "datagram"), each))
     end
   end
 end

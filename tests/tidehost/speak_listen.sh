@@ -52,31 +52,36 @@ for example in speak listen relay demo; do
     "$TIDEHOST" "$EXAMPLES/$example.lua" --help >"$WORK/help.out" 2>&1 || fail "$example.lua --help failed"
     grep -qF "usage: tidehost $example.lua" "$WORK/help.out" || fail "$example.lua --help: $(cat "$WORK/help.out")"
 done
-"$TIDEHOST" "$EXAMPLES/speak.lua" --file "$WORK/missing.bin" >/dev/null 2>&1
+# A file that cannot be read fails the run and takes no message number: the text after it
+# is numbered as the listener sees it.
+"$TIDEHOST" "$EXAMPLES/speak.lua" a --file "$WORK/missing.bin" b >"$WORK/missing.out" 2>/dev/null
 [ $? -eq 1 ] || fail "speak.lua with a missing file does not fail"
+grep -q "^sent text #2 to .*: 1 character, data_tsize 4, in 1 datagram" "$WORK/missing.out" ||
+    fail "the text after a missing file: $(cat "$WORK/missing.out")"
 
 # A text of 180000 bytes from a file (more than one command-line word may hold), one from
 # standard input, and one that starts like an option: each arrives as it was, the long
 # one in the fragments listen.lua prints, in order.
 awk 'BEGIN { for (k = 0; k < 15000; k++) printf "%09d ü", k }' >"$WORK/long.txt"
-"$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.4 --port 46404 --messages 19 --seconds 30 \
+"$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.4 --port 46404 --messages 20 --seconds 30 \
     >"$WORK/listen3.out" 2>"$WORK/listen3.err" &
 BACKGROUND=$!
 wait_for "$WORK/listen3.out" "listening on" 20 "$WORK/listen3.err"
-printf 'from standard input' | "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.4 --port 46404 \
-    --text-file "$WORK/long.txt" --text - --text --repeat >"$WORK/speak3.out" 2>&1 ||
+printf 'from standard input' | "$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.4 --port=46404 \
+    --text-file "$WORK/long.txt" -t - --text --repeat -- -dash >"$WORK/speak3.out" 2>&1 ||
     fail "speak.lua with texts from a file and standard input: $(cat "$WORK/speak3.out")"
 wait $BACKGROUND || fail "listen.lua for the long text failed: $(cat "$WORK/listen3.err")"
 BACKGROUND=""
-grep -qF "sent text 1 ($WORK/long.txt) to 239.255.64.4:46404: 180000 bytes in 17 datagrams, each 1 time" \
+grep -qF "sent text #1 ($WORK/long.txt) to 239.255.64.4:46404: 165000 characters, data_tsize 330002, in 17 datagrams, each 1 time" \
     "$WORK/speak3.out" || fail "speak.lua on the long text: $(cat "$WORK/speak3.out")"
-grep -qF "sent text 2 (standard input) to 239.255.64.4:46404: 19 bytes in 1 datagram, each 1 time" \
+grep -qF "sent text #2 (standard input) to 239.255.64.4:46404: 19 characters, data_tsize 40, in 1 datagram, each 1 time" \
     "$WORK/speak3.out" || fail "speak.lua on standard input: $(cat "$WORK/speak3.out")"
 sed -n 's/^text #1 \[[0-9]*\/17\] from [^:]*:[0-9]*, [^:]*: //p' "$WORK/listen3.out" | tr -d '\n' >"$WORK/long.received"
 cmp -s "$WORK/long.txt" "$WORK/long.received" || fail "the long text arrived changed: $(cut -c 1-150 "$WORK/listen3.out")"
 grep -qE '^text #2 \[1/1\] .*: from standard input$' "$WORK/listen3.out" ||
     fail "the text from standard input: $(cut -c 1-150 "$WORK/listen3.out")"
 grep -qE '^text #3 \[1/1\] .*: --repeat$' "$WORK/listen3.out" || fail "--text --repeat: $(cut -c 1-150 "$WORK/listen3.out")"
+grep -qE '^text #4 \[1/1\] .*: -dash$' "$WORK/listen3.out" || fail "-- -dash: $(cut -c 1-150 "$WORK/listen3.out")"
 
 # What the examples refuse, each with one line that says why and status 2, before
 # anything is sent or joined: a group that is no multicast group in dotted form, a port
@@ -104,8 +109,15 @@ refused "speak.lua --port 0" "speak.lua: --port takes a UDP port from 1 to 65535
     "$EXAMPLES/speak.lua" --port 0 hello
 refused "speak.lua --port 65536" "speak.lua: --port takes a UDP port from 1 to 65535, not \"65536\" $help" \
     "$EXAMPLES/speak.lua" --port 65536 hello
-refused "speak.lua --repeat -1" "speak.lua: --repeat takes a count of 0 or more, not \"-1\" $help" \
-    "$EXAMPLES/speak.lua" --repeat -1 hello
+refused "speak.lua --repeat 0" "speak.lua: --repeat takes a count of 1 or more, not \"0\" $help" \
+    "$EXAMPLES/speak.lua" --repeat 0 hello
+refused "speak.lua -r=2" "speak.lua: unknown option -r=2 $help" "$EXAMPLES/speak.lua" -r=2 hello
+refused "speak.lua -x" "speak.lua: unknown option -x $help" "$EXAMPLES/speak.lua" -x hello
+refused "speak.lua -p=1" "speak.lua: unknown option -p=1 $help" "$EXAMPLES/speak.lua" -p=1 hello
+refused "speak.lua --port=0" "speak.lua: --port takes a UDP port from 1 to 65535, not \"0\" $help" \
+    "$EXAMPLES/speak.lua" --port=0 hello
+refused "speak.lua -g" "speak.lua: -g takes a multicast group in dotted form, 224.0.0.0 to 239.255.255.255, not \"hi\" $help" \
+    "$EXAMPLES/speak.lua" -g hi
 refused "speak.lua --text-file" "speak.lua: --text-file needs a value $help" "$EXAMPLES/speak.lua" --text-file
 refused "speak.lua --ttl 0" "speak.lua: --ttl takes a TTL from 1 to 255, not \"0\" $help" \
     "$EXAMPLES/speak.lua" --ttl 0 hello
