@@ -14,6 +14,7 @@
 #include "framework/text_converter.h"
 #include "receiver/buffer_address.h"
 #include "receiver/datagram.h"
+#include "receiver/property_list.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
@@ -42,29 +43,6 @@ void FormatSender(const ACE_INET_Addr& sender, wchar_t (&text)[kSenderTextUnits]
     }
     at = AppendDecimal(at, sender.get_port_number());
     *at = L'\0';
-}
-
-// Makes the item (already made by the caller), the key, appends both, releases both.
-void AppendEntry(MoaUtils& utils, host::HostValue* list, const char* key, host::HostValue item) {
-    host::HostSymbol symbol = 0;
-    utils.MakeSymbol(key, &symbol);
-    host::HostValue keyValue{};
-    utils.MakeSymbolValue(symbol, &keyValue);
-    utils.AddProp(list, &keyValue, &item);
-    utils.ReleaseValue(&keyValue);
-    utils.ReleaseValue(&item);
-}
-
-void AppendInteger(MoaUtils& utils, host::HostValue* list, const char* key, int32_t n) {
-    host::HostValue item{};
-    utils.MakeIntegerValue(n, &item);
-    AppendEntry(utils, list, key, item);
-}
-
-void AppendString(MoaUtils& utils, host::HostValue* list, const char* key, const char* text) {
-    host::HostValue item{};
-    utils.MakeStringValue(text, &item);
-    AppendEntry(utils, list, key, item);
 }
 
 bool CanCall(const ReceiverState& receiver, host::HostSymbol handler) {

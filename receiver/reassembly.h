@@ -43,6 +43,15 @@ public:
     uint8_t* buffer() const { return reassemblyBuffer; }
     int32_t bufferSize() const { return bufferBytes; }
     int32_t total() const { return assemblingTotal; }
+    // The message being put together, or the one just completed: its number, its count of
+    // fragments (0 before any fragment was taken), how many of them are in, and whether
+    // all of them and all its bytes are.
+    int32_t index() const { return assemblingIndex; }
+    int32_t fragmentCount() const { return trackedCount; }
+    int32_t fragmentsIn() const { return fragmentsTaken; }
+    bool complete() const {
+        return trackedCount > 0 && fragmentsTaken == trackedCount && coverage.Covers(assemblingTotal);
+    }
     // Changes whenever the buffer is replaced, so that its published address can follow.
     uint32_t bufferGeneration() const { return generation; }
 

@@ -9,6 +9,7 @@
 #include "framework/local_interface.h"
 #include "framework/text_converter.h"
 #include "receiver/buffer_address.h"
+#include "receiver/property_list.h"
 #include "receiver/receiver_state.h"
 
 namespace tide {
@@ -63,6 +64,28 @@ void SetLocalInterface(ObjectView& object, host::HostCallRecord& record) {
 void GetLocalInterface(ObjectView& object, host::HostCallRecord& record) {
     GroupListener* listener = Listener(object);
     if (listener) MakeInterfaceValue(object, listener->interfaceAddress(), &record.result);
+}
+
+// The binary message being put together, or the one just completed (inside the binary
+// handler, the message handed over), as a property list: remote_host ("address:port" of
+// its sender, as texts have it), index, data_tsize, tcount, taken (its fragments in so
+// far) and complete (1 or 0). An empty list before any fragment was taken.
+void GetMessageInfo(ObjectView& object, host::HostCallRecord& record) {
+    ReceiverState& receiver = Receiver(object);
+    MoaUtils& utils = object.utils();
+    utils.NewPropList(&record.result);
+    const Reassembly& message = receiver.reassembly;
+    if (message.fragmentCount() == 0) return;
+    TextConverter sender;
+    sender.Open(kWideSet, object.directorCode());
+    sender.Convert(WideTextBytes(receiver.lastSenderText), receiver.lastSenderText);
+    AppendString(utils, &record.result, "remote_host", sender.output() ? sender.output() : "");
+    AppendInteger(utils, &record.result, "index", message.index());
+    AppendInteger(utils, &record.result, "data_tsize", message.total());
+    AppendInteger(utils, &record.result, "tcount", message.fragmentCount());
+    AppendInteger(utils, &record.result, "taken", message.fragmentsIn());
+    AppendInteger(utils, &record.result, "complete", message.complete() ? 1 : 0);
+    sender.FreeOutput();
 }
 
 void OnTextData(ObjectView& object, host::HostCallRecord& record) {
@@ -127,6 +150,7 @@ bool CallReceiverMember(ObjectView& object, host::HostCallRecord* record) {
         {"SetBufferSize", &SetBufferSize},
         {"SetLocalInterface", &SetLocalInterface},
         {"GetLocalInterface", &GetLocalInterface},
+        {"GetMessageInfo", &GetMessageInfo},
         {"Open", &Open},
         {"Close", &Close},
         {"Start", &Start},

@@ -24,9 +24,18 @@ const Names kListenWrites = {"DirectorCode",   "ScriptObject", "BufferSize",
                              "LocalInterface", "OnTextData",   "OnBinaryData"};
 const Names kSpeakWrites = {"DirectorCode", "Text", "Binary", "TTL", "LocalInterface"};
 const Names kCommonMembers = {"Interface", "GetDirectorCode", "SetDirectorCode", "GetAt", "SetAt"};
-const Names kListenMembers = {
-    "SetScriptObject",   "OnTextData", "OnBinaryData", "GetBufferSize", "SetBufferSize", "SetLocalInterface",
-    "GetLocalInterface", "Open",       "Close",        "Start",         "Stop"};
+const Names kListenMembers = {"SetScriptObject",
+                              "OnTextData",
+                              "OnBinaryData",
+                              "GetBufferSize",
+                              "SetBufferSize",
+                              "SetLocalInterface",
+                              "GetLocalInterface",
+                              "GetMessageInfo",
+                              "Open",
+                              "Close",
+                              "Start",
+                              "Stop"};
 const Names kSpeakMembers = {"SendText", "SendBinary", "SendBuffer",        "Open",
                              "SetTTL",   "GetTTL",     "SetLocalInterface", "GetLocalInterface"};
 
