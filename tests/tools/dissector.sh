@@ -72,8 +72,17 @@ python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 46501 <<'EOF' || fail "se
 1 9 12 0 12 1 2 text=hello
 1 10 12 0 12 1 1 text=hello
 EOF
-# Not ours, but RX's to decode: tcount's low byte is an RX packet type.
+# A full-length datagram of ours with a fault, which RX decodes too (tcount's low byte is
+# an RX packet type); and three malformed texts that a receiver hands over, on RX's port
+# and on one no protocol claims.
 echo "0 7 30000 0 20480 2 0" | python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 7001 || fail "to 7001"
+for port in 7001 7077; do
+    python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP $port <<'EOF' || fail "the malformed texts to $port"
+1 21 6 0 3 1 1 text=AB
+1 22 12 0 -4 1 1 text=hello
+1 23 6 0 6 1 1 units=D800,0041
+EOF
+done
 python3 "$SOURCE/tests/tools/send_datagrams.py" $GROUP 46502 <<'EOF' || fail "send_datagrams.py to 46502"
 0 1 30000 20480 9520 2 2 length=100
 0 2 30000 20480 9520 2 2
@@ -93,20 +102,28 @@ kill -INT "${BACKGROUND#* }"
 wait "${BACKGROUND#* }"
 BACKGROUND=""
 
-# Found on RX's port by length and header alone, field by field as sent.
+# Found on RX's port by length and data_type alone, field by field as sent, faults named.
 fields -Y "udp.dstport == 7001 && tide" >"$WORK/out"
 cat >"$WORK/expected" <<'EOF'
 7001|1|1|40|0|40|1|1|Grüße über Prozesse|
 7001|0|2|50000|0|20480|3|1||
 7001|0|2|50000|20480|20480|3|2||
 7001|0|2|50000|40960|9040|3|3||
+7001|0|7|30000|0|20480|2|0||tindex 0 outside 1..tcount 2: a receiver drops it
+7001|1|21|6|0|3|1|1|AB|data_size 3, where the text takes 4 bytes before its zero unit: a receiver hands over the text up to its zero unit all the same
+7001|1|22|12|0|-4|1|1|hello|data_size -4 outside 0..20480: a receiver hands the text over all the same;data_size -4, where the text takes 10 bytes before its zero unit: a receiver hands over the text up to its zero unit all the same
+7001|1|23|6|0|6|1|1|�A|
 EOF
-expect "the well-formed datagrams on port 7001" "$WORK/expected"
+expect "the datagrams on port 7001" "$WORK/expected"
+# And on a port no protocol claims, without any setting.
+fields -Y "udp.dstport == 7077" >"$WORK/out"
+sed -n 's/^7001|1|2\([123]\)|/7077|1|2\1|/p' "$WORK/expected" >"$WORK/expected.7077"
+expect "the malformed texts on port 7077" "$WORK/expected.7077"
 tshark_read -Y "udp.dstport == 7001" >"$WORK/out"
 grep -qF "fragment 3 of 3 of message 2" "$WORK/out" || fail "the info column: $(cat "$WORK/out")"
-# What is not ours stays RX's; all of it when told so.
+# RX keeps its own dissection of them; all of them are RX's alone when told so.
 tshark_read -Y "udp.dstport == 7001 && rx && !tide" >"$WORK/out"
-[ "$(wc -l <"$WORK/out")" -eq 1 ] || fail "RX's own on port 7001: $(cat "$WORK/out")"
+[ -s "$WORK/out" ] && fail "RX's alone on port 7001: $(cat "$WORK/out")"
 tshark_read -o tide.other_ports:FALSE -Y "udp.dstport == 7001 && tide" >"$WORK/out"
 [ -s "$WORK/out" ] && fail "tide.other_ports:FALSE still decodes: $(cat "$WORK/out")"
 
@@ -125,12 +142,12 @@ cat >"$WORK/expected" <<'EOF'
 46501|1|10|12|0|12|1|1|hello|
 EOF
 expect "the raw datagrams on a port forced by tide.port" "$WORK/expected"
-tshark_read -o tide.port:46501 -Y "tide.fragment_range" >"$WORK/out"
+tshark_read -o tide.port:46501 -Y "udp.dstport == 46501 && tide.fragment_range" >"$WORK/out"
 [ "$(wc -l <"$WORK/out")" -eq 2 ] || fail "tide.fragment_range does not filter the two: $(cat "$WORK/out")"
-# Without a forced port only the well-formed one is taken for ours.
+# Without a forced port: the full-length ones of data_type 0 or 1, faults and all.
 fields -Y "udp.dstport == 46501 && tide" >"$WORK/out"
-echo "46501|1|10|12|0|12|1|1|hello|" >"$WORK/expected"
-expect "the heuristic on the raw datagrams" "$WORK/expected"
+grep -v -e '^46501||' -e '^46501|0|2|' -e '^46501|2|' "$WORK/expected" >"$WORK/expected.heuristic"
+expect "the heuristic on the raw datagrams" "$WORK/expected.heuristic"
 
 # Forced by Decode As.
 fields -d udp.port==46502,tide -Y "udp.dstport == 46502" >"$WORK/out"
@@ -154,9 +171,9 @@ sed -n 's/^text #\([0-9]*\) .*data_size -\{0,1\}[0-9]*: /\1|/p' "$WORK/listen.ou
 tshark_read -o tide.port:46503 -Y "udp.dstport == 46503" -T fields -E separator='|' -e tide.index -e tide.text >"$WORK/out"
 expect "the texts as a receiver handed them to listen.lua" "$WORK/received"
 fields -Y "udp.dstport == 46503 && tide" >"$WORK/out"
-grep -c . "$WORK/out" | grep -qx 2 && grep -q "^46503|1|3|" "$WORK/out" ||
-    fail "the heuristic on the malformed texts: $(cat "$WORK/out")"
-tshark_read -o tide.port:46503 -Y "tide.data_size_disagrees" >"$WORK/out"
+[ "$(cut -d'|' -f3 "$WORK/out" | tr '\n' ' ')" = "1 2 3 5 " ] ||
+    fail "the heuristic on the malformed texts (all but the short one): $(cat "$WORK/out")"
+tshark_read -o tide.port:46503 -Y "udp.dstport == 46503 && tide.data_size_disagrees" >"$WORK/out"
 [ "$(wc -l <"$WORK/out")" -eq 3 ] || fail "tide.data_size_disagrees does not filter the three: $(cat "$WORK/out")"
 # The Info column cut at a character, never inside one.
 tshark_read -Y "udp.dstport == 46503 && tide.index == 5" -T fields -e _ws.col.Info >"$WORK/out"

@@ -47,8 +47,8 @@ SSDP = b"M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discov
 RX_DATA = struct.pack("!IIIII", 0x5E3A1C00, 0x1000, 1, 1, 1) + bytes([1, 0x01, 0, 0]) + struct.pack("!HH", 0, 1) + b"afs"
 RX_ACK = struct.pack("!IIIII", 0x5E3A1C00, 0x1000, 1, 0, 2) + bytes([2, 0, 0, 0]) + struct.pack("!HH", 0, 1) + bytes(18)
 PATTERN = bytes((k * 7 + 3) % 256 for k in range(20512))
-# Of our length and with a text's data_type, but no header of ours: tindex 0.
-NOT_OURS = struct.pack("<7i", 1, 5, 12, 0, 12, 1, 0) + "hello".encode("utf-16-le") + bytes(20512 - 38)
+# Of our length, with a header of ours but for its data_type, which is neither 0 nor 1.
+NOT_OURS = struct.pack("<7i", 257, 5, 12, 0, 12, 1, 1) + "hello".encode("utf-16-le") + bytes(20512 - 38)
 
 FRAMES = [
     frame(40001, 53, DNS_QUERY),
@@ -64,7 +64,7 @@ FRAMES = [
     frame(7000, 7001, RX_DATA[:10]),
     frame(7000, 7001, PATTERN),
     frame(40008, 40009, PATTERN[:100]),
-    frame(40008, 40009, bytes(20512)),
+    frame(40008, 40009, bytes([2]) + bytes(20511)),
     frame(40008, 40009, NOT_OURS),
     frame(40010, 7001, NOT_OURS),
 ]

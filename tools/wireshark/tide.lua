@@ -4,8 +4,10 @@
 -- (the same option works for `wireshark`), or copy this file into Wireshark's personal
 -- Lua plugins folder (`~/.local/lib/wireshark/plugins/` on Linux; Help > About Wireshark >
 -- Folders names it) to have it in every run. Loading it changes nothing about any other
--- protocol's dissection. It finds these datagrams on any UDP port by their length and a
--- header that holds together: on a port no protocol claims as a heuristic dissector, and
+-- protocol's dissection. It finds these datagrams on any UDP port: a full 20512-byte one
+-- whose data_type is 0 or 1 whatever its other fields say (their faults as warnings), a
+-- shorter one by a header that holds together; on a port no protocol claims as a
+-- heuristic dissector, and
 -- on a port whose protocol took the datagram (the examples' 7001 belongs to AFS/RX) by
 -- looking at full 20512-byte datagrams once that protocol is done, adding its own tree
 -- after the other's; `-o tide.other_ports:FALSE` leaves those ports alone. On a port of
@@ -217,10 +219,15 @@ local function dissect(tvb, pinfo, tree)
   return tvb:len()
 end
 
+-- A full 20512-byte datagram whose data_type is 0 or 1 is this wire format whatever its
+-- other fields say (a receiver hands such a text over, and its faults show as warnings);
+-- a shorter one only when nothing about it is wrong, so that other protocols' small
+-- datagrams are left alone.
 local function looks_like_ours(tvb)
   local length = tvb:reported_length_remaining()
   if tvb:len() < kHeaderBytes or length > kDatagramBytes then return false end
   local header = read_header(tvb)
+  if length == kDatagramBytes then return header.data_type == kText or header.data_type == kBinary end
   return #problems_of(header, length, header.data_type == kText and receiver_text(tvb) or nil) == 0
 end
 
