@@ -230,9 +230,11 @@ void DeliveryTarget::Run(const uint8_t* data, size_t size) {
             if (length >= kHeaderBytes && ReadField(bytes, kDataTypeOffset) == kTypeBinary) {
                 const DatagramHeader header = ReadHeader(bytes);
                 binaryTotals.insert(header.data_tsize);
-                const auto arrived = static_cast<int32_t>(std::min<size_t>(length, kDatagramBytes) - kHeaderBytes);
+                const auto arrived =
+                    static_cast<int32_t>(std::min<size_t>(length, kDatagramBytes) - kHeaderBytes);
                 if (WellformedFragment(header, arrived))
-                    fragments.push_back({bytes + kHeaderBytes, header.data_tsize, header.data_offset, header.data_size});
+                    fragments.push_back(
+                        {bytes + kHeaderBytes, header.data_tsize, header.data_offset, header.data_size});
             }
             Send((control & 7) % kSenderCount, bytes, length, (control & 0x20) != 0);
         }
