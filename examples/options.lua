@@ -81,6 +81,61 @@ function options.use_interface(object, address, name)
   end
 end
 function options.text(text) return text end
+-- An option that takes no value: its store is called with true.
+function options.flag() return true end
+
+-- A JSON text of a record: strings, numbers, booleans and lists of them; keys in order.
+local function json_value(value)
+  local kind = type(value)
+  if kind == "string" then
+    return '"' .. value:gsub('[%c"\\]', function(c)
+      local named = {['"'] = '\\"', ["\\"] = "\\\\", ["\n"] = "\\n", ["\r"] = "\\r", ["\t"] = "\\t"}
+      return named[c] or string.format("\\u%04x", c:byte())
+    end) .. '"'
+  elseif kind == "number" then
+    return math.type(value) == "integer" and tostring(value) or string.format("%.17g", value)
+  elseif kind == "boolean" then
+    return tostring(value)
+  elseif kind == "table" then
+    local items = {}
+    for _, item in ipairs(value) do items[#items + 1] = json_value(item) end
+    return "[" .. table.concat(items, ",") .. "]"
+  end
+  return "null"
+end
+function options.json(record)
+  local keys = {}
+  for key in pairs(record) do keys[#keys + 1] = key end
+  table.sort(keys, function(a, b) return a == "kind" or (b ~= "kind" and a < b) end)
+  local fields = {}
+  for _, key in ipairs(keys) do fields[#fields + 1] = json_value(key) .. ":" .. json_value(record[key]) end
+  return "{" .. table.concat(fields, ",") .. "}"
+end
+
+-- Why a join may fail, where the plug-in answers only that it did: said with the failure.
+function options.join_hint(port)
+  return string.format(" (another program may hold UDP port %d without sharing it, or no interface here can join" ..
+                       " the group: is one up, with multicast on?)", port)
+end
+
+-- Says once, on standard error, when this listener's socket buffer is held below what a
+-- burst needs: the system gives a process that is not root at most net.core.rmem_max
+-- (root takes 128 MiB), and a file sent at full speed is lost whole when it overflows.
+-- Nothing where the system does not tell.
+function options.warn_small_buffer(name)
+  local file = io.open("/proc/sys/net/core/rmem_max", "r")
+  if not file then return end
+  local most = tonumber(file:read("l") or "")
+  file:close()
+  local status = io.open("/proc/self/status", "r")
+  local uid = status and status:read("a"):match("\nUid:%s*(%d+)")
+  if status then status:close() end
+  if not most or uid == "0" or most >= 64 * 1024 * 1024 then return end
+  io.stderr:write(string.format("%s: the system holds this listener's receive buffer to %.1f MiB (net.core.rmem_max): " ..
+                                "a burst longer than that, a file of a few MB sent at full speed, is lost. Raise it " ..
+                                "with: sudo sysctl -w net.core.rmem_max=134217728 (or run as root)\n",
+                                name, most / (1024 * 1024)))
+end
 -- "GROUP:PORT" as {group = GROUP, port = PORT}.
 function options.place(text)
   local group, number = text:match("^(.*):([^:]*)$")
@@ -138,6 +193,9 @@ function options.parse(name, usage, takes, other)
     local long, inline = word:match("^(%-%-[^=]+)=(.*)$")
     local option = takes[long or short[word] or word]
     if word == "--help" or word == "-h" then print(usage) os.exit(0)
+    elseif option and option[1] == options.flag then
+      if inline then reader.fail(long .. " takes no value") end
+      option[2](true)
     elseif option and inline then option[2](reader.convert(long, inline, option[1]))
     elseif option then option[2](reader.value(option[1]))
     elseif word ~= "--" and word ~= "-" and word:sub(1, 1) == "-" then reader.fail("unknown option " .. word)

@@ -23,9 +23,12 @@ wait $BACKGROUND || fail "listen.lua failed: $(cat "$WORK/listen.err")"
 BACKGROUND=""
 grep -qE '^text #1 \[1/1\] from 127\.0\.0\.1:[0-9]+, data_tsize 40, data_offset 0, data_size 40: Grüße über Prozesse$' \
     "$WORK/listen.out" || fail "the text with its header fields: $(cat "$WORK/listen.out")"
-grep -qF "binary message of 200003 bytes -> $WORK/received-1.bin" "$WORK/listen.out" ||
+# The file's message, named after its sender and number.
+sender="$(sed -n 's/^text #1 \[1\/1\] from \([0-9.]*:[0-9]*\),.*/\1/p' "$WORK/listen.out")"
+received="$WORK/received-$(echo "$sender" | tr : _)-2.bin"
+grep -qxF "binary message #2 from $sender of 200003 bytes -> $received" "$WORK/listen.out" ||
     fail "the file's message: $(cat "$WORK/listen.out")"
-cmp -s "$WORK/file.bin" "$WORK/received-1.bin" || fail "the file arrived changed"
+cmp -s "$WORK/file.bin" "$received" || fail "the file arrived changed"
 grep -qF "stopped: 1 text datagram, 1 binary message" "$WORK/listen.out" ||
     fail "listen.lua's summary: $(cat "$WORK/listen.out")"
 [ -s "$WORK/listen.err" ] && fail "listen.lua reported: $(cat "$WORK/listen.err")"
@@ -45,7 +48,7 @@ wait_for "$WORK/relay.out" "relaying"
 wait $RELAY || fail "relay.lua failed: $(cat "$WORK/relay.out")"
 wait $LISTENER || fail "listen.lua behind the relay failed: $(cat "$WORK/listen2.out")"
 BACKGROUND=""
-cmp -s "$WORK/file.bin" "$WORK/relayed-1.bin" || fail "the relayed file arrived changed"
+cmp -s "$WORK/file.bin" "$WORK"/relayed-*-1.bin || fail "the relayed file arrived changed"
 
 # Every example answers --help with its usage and status 0.
 for example in speak listen relay demo; do
@@ -142,24 +145,65 @@ refused "relay.lua --to" "relay.lua: --to takes GROUP:PORT, a multicast group in
 
 # A listener that cannot write a binary message out says so and ends with status 1,
 # having gone on listening: one message to a folder that is not there, one to a full
-# device (the failure shows only when the file is closed).
-ln -s /dev/full "$WORK/full-1.bin"
+# device (the failure shows only when the file is closed; --force writes over what is
+# there, here a link to /dev/full under the name the message gets).
+ln -s /dev/full "$WORK/full-127.0.0.1_46409-1.bin"
 for out in "$WORK/no-such-folder/message" "$WORK/full"; do
     # Output files of the round before are gone first: until the new listener's shell has
-    # truncated them, the old "listening on" would start the speaker before it joined.
+    # truncated them, the old "listening on" would start the sender before it joined.
     rm -f "$WORK/listen4.out" "$WORK/listen4.err"
     "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.5 --port 46405 --messages 2 --seconds 30 --out "$out" \
-        >"$WORK/listen4.out" 2>"$WORK/listen4.err" &
+        --force >"$WORK/listen4.out" 2>"$WORK/listen4.err" &
     BACKGROUND=$!
     wait_for "$WORK/listen4.out" "listening on" 20 "$WORK/listen4.err"
-    "$TIDEHOST" "$EXAMPLES/speak.lua" --group 239.255.64.5 --port 46405 --file "$WORK/file.bin" "after it" \
-        >/dev/null 2>&1 || fail "speak.lua to the listener that cannot write"
+    SOURCE_PORT=46409 python3 "$(dirname "$0")/../tools/send_datagrams.py" 239.255.64.5 46405 <<'EOF' ||
+0 1 100 0 100 1 1
+1 2 18 0 18 1 1 text=after it
+EOF
+        fail "send_datagrams.py to the listener that cannot write"
     wait $BACKGROUND
     status=$?
     BACKGROUND=""
-    [ "$status" -eq 1 ] && grep -qF "listen.lua: cannot write a binary message of 200003 bytes: " "$WORK/listen4.err" &&
+    [ "$status" -eq 1 ] &&
+        grep -qF "listen.lua: cannot write binary message #1 from 127.0.0.1:46409 of 100 bytes: " "$WORK/listen4.err" &&
         grep -qF "listen.lua: 1 binary message not written out" "$WORK/listen4.err" &&
         grep -qF ": after it" "$WORK/listen4.out" ||
         fail "listen.lua --out $out: status $status, $(cat "$WORK/listen4.out" "$WORK/listen4.err")"
 done
+
+# Never over a file that is there: the second message of the same name gets -2.
+echo "there before" >"$WORK/kept-127.0.0.1_46410-1.bin"
+"$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.6 --port 46406 --messages 1 --seconds 30 \
+    --out "$WORK/kept" >"$WORK/listen5.out" 2>"$WORK/listen5.err" &
+BACKGROUND=$!
+wait_for "$WORK/listen5.out" "listening on" 20 "$WORK/listen5.err"
+echo "0 1 10 0 10 1 1" | SOURCE_PORT=46410 python3 "$(dirname "$0")/../tools/send_datagrams.py" 239.255.64.6 46406 ||
+    fail "send_datagrams.py to 46406"
+wait $BACKGROUND || fail "listen.lua beside a file that is there: $(cat "$WORK/listen5.out" "$WORK/listen5.err")"
+BACKGROUND=""
+[ "$(cat "$WORK/kept-127.0.0.1_46410-1.bin")" = "there before" ] && [ -s "$WORK/kept-127.0.0.1_46410-1-2.bin" ] ||
+    fail "a file that was there: $(cat "$WORK/listen5.out")"
+
+# Loss is never silent: a message begun and never completed, and numbers that never came,
+# said at the end (also as JSON), and status 1.
+"$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.7 --port 46407 --seconds 2 --json \
+    >"$WORK/listen6.out" 2>"$WORK/listen6.err" &
+BACKGROUND=$!
+wait_for "$WORK/listen6.out" '"kind":"listening"' 20 "$WORK/listen6.err"
+SOURCE_PORT=46411 python3 "$(dirname "$0")/../tools/send_datagrams.py" 239.255.64.7 46407 <<'EOF' ||
+1 1 6 0 6 1 1 text=ab
+0 2 50000 0 20480 3 1
+0 2 50000 40960 9040 3 3
+1 5 6 0 6 1 1 text=cd
+EOF
+    fail "send_datagrams.py to 46407"
+wait $BACKGROUND
+status=$?
+BACKGROUND=""
+[ "$status" -eq 1 ] &&
+    grep -qxF '{"kind":"incomplete","data_tsize":50000,"index":2,"remote_host":"127.0.0.1:46411","taken":2,"tcount":3}' \
+        "$WORK/listen6.out" &&
+    grep -qxF '{"kind":"missing","numbers":[3,4],"remote_host":"127.0.0.1:46411"}' "$WORK/listen6.out" &&
+    grep -qF "listen.lua: 1 message began and never completed" "$WORK/listen6.err" ||
+    fail "the losses: status $status, $(cat "$WORK/listen6.out" "$WORK/listen6.err")"
 finish

@@ -10,6 +10,7 @@ tcount tindex), then optionally `length=N` (bytes sent, default 20512), `units=H
 the line, written as UTF-16LE with a zero unit). Binary payloads are a byte pattern of
 the message's number and place. Blank lines and lines from # are skipped.
 """
+import os
 import socket
 import struct
 import sys
@@ -43,6 +44,10 @@ def main():
         sys.exit("send_datagrams.py: only groups in 239.255.0.0/16")
     sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sender.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_TTL, 1)
+    # SOURCE_PORT: the port to send from, for tests that name what a sender's address
+    # and port become.
+    if os.environ.get("SOURCE_PORT"):
+        sender.bind(("127.0.0.1", int(os.environ["SOURCE_PORT"])))
     for line in sys.stdin:
         if line.strip() and not line.lstrip().startswith("#"):
             sender.sendto(datagram(line), (group, port))
