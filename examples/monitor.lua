@@ -1,15 +1,17 @@
 -- A live monitor of one multicast group: once a second, per sender, what came, how fast,
--- and what is missing, from what a Tidelisten object hands its script; a summary at the end.
+-- and what is missing, from what a Tidelisten object hands its script and says of the
+-- binary message it is putting together; a summary at the end.
 local usage = [[
 usage: tidehost monitor.lua [--group ADDRESS] [--port PORT] [--seconds S]
 
 Joins the group (default 239.255.0.1:7001) and once a second prints, per sender
 (remote_host), its text datagrams and payload bytes per second, its text messages
-complete and incomplete (fragments missing), the repeated datagrams seen, and the
-message numbers that never arrived (gaps in index, counted from the first number
-seen); then one line for binary messages. A sender quiet for more than 3 seconds
-drops out of these lines until it sends again. A summary of every sender follows at
-the end. Runs until interrupted (Ctrl-C) or for S seconds.
+complete, its binary messages complete, its messages incomplete (fragments missing),
+the repeated text datagrams seen, and the message numbers that never arrived (gaps in
+index, counted from the first number seen); then one line for binary messages of all
+senders. A sender quiet for more than 3 seconds drops out of these lines until it
+sends again. A summary of every sender follows at the end. Runs until interrupted
+(Ctrl-C) or for S seconds.
   --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
   --port PORT      UDP port, 1 to 65535
   --seconds S      stop after S seconds
@@ -17,11 +19,11 @@ the end. Runs until interrupted (Ctrl-C) or for S seconds.
 
 What a listener shows a script sets the limits: every text datagram comes with
 its header, so texts are counted fragment by fragment. A binary message comes
-only once complete, with its length but neither its sender nor its number, and
-its fragments and their repeats are never shown. So binary messages are counted
-for all senders together, a sender's binary messages are among the numbers
-missing from its texts, and an incomplete binary message is seen only as a
-missing number: the monitor can infer it, not tell it from a lost one.]]
+only once complete; the listener's GetMessageInfo names its sender and number
+then, and those of the message being put together, which the monitor asks once a
+second. So a binary message left incomplete shows as incomplete when it was still
+being put together at such a moment, and otherwise only as a missing number: the
+monitor cannot tell it from a lost one.]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
@@ -48,6 +50,7 @@ local function sender_of(host_text)
   local s = senders[host_text]
   if not s then
     s = {name = host_text, datagrams = 0, bytes = 0, tick_datagrams = 0, tick_bytes = 0, complete = 0,
+         binaries = 0, binary_bytes = 0,
          incomplete = {}, repeats = 0, missing = {}, missing_count = 0, messages = {}, open = {}, kept = {},
          kept_first = 1, kept_last = 1}
     senders[host_text] = s
@@ -76,7 +79,7 @@ local function close_message(s, message)
 end
 
 local function completed(s, message)
-  s.complete = s.complete + 1
+  if message.binary then s.binaries = s.binaries + 1 else s.complete = s.complete + 1 end
   for k, closed in ipairs(s.incomplete) do
     if closed == message then
       table.remove(s.incomplete, k)
@@ -144,9 +147,40 @@ function monitor:onText(list)
   end
 end
 
+local listener = xtra.new("Tidelisten")
+
+-- The binary message at `info` (GetMessageInfo's list) in its sender's books: placed on
+-- its number line, with the fragments in so far.
+local function binary_message(info)
+  local s = sender_of(info.remote_host)
+  local n = place(s, info.index)
+  local message = s.messages[n]
+  if not message then
+    message = {index = info.index, tcount = info.tcount, seen = 0, binary = true}
+    keep(s, n, message)
+  end
+  return s, message
+end
+
 function monitor:onBinary(address, length)
   binary.messages, binary.tick_messages = binary.messages + 1, binary.tick_messages + 1
   binary.bytes, binary.tick_bytes = binary.bytes + length, binary.tick_bytes + length
+  local info = listener:GetMessageInfo()
+  if not info.index then return end
+  local s, message = binary_message(info)
+  s.binary_bytes = s.binary_bytes + length
+  if message.seen < message.tcount then
+    message.seen = message.tcount
+    completed(s, message)
+  end
+end
+
+-- The binary message being put together, noted with the fragments it has so far.
+local function look_at_message()
+  local info = listener:GetMessageInfo()
+  if not info.index or info.complete == 1 then return end
+  local _, message = binary_message(info)
+  message.seen = math.max(message.seen, info.taken)
 end
 
 -- "2, 4..5, 9": the sender's missing numbers, as the sender wrote them, the first few.
@@ -173,8 +207,9 @@ local function listed(count, numbers)
 end
 
 local function counts_text(s)
-  return string.format("texts complete %d, incomplete %s, repeats %d; missing %s", s.complete,
-                       listed(#s.incomplete, incomplete_text(s)), s.repeats, listed(s.missing_count, missing_text(s)))
+  return string.format("texts complete %d, binary complete %d, incomplete %s, repeats %d; missing %s", s.complete,
+                       s.binaries, listed(#s.incomplete, incomplete_text(s)), s.repeats,
+                       listed(s.missing_count, missing_text(s)))
 end
 
 local started = host.now()
@@ -209,7 +244,6 @@ local function report(elapsed)
   end
 end
 
-local listener = xtra.new("Tidelisten")
 listener:SetScriptObject(monitor)
 listener:OnTextData(symbol("onText"))
 listener:OnBinaryData(symbol("onBinary"))
@@ -227,6 +261,7 @@ while ended == "timeout" and not (seconds and tick >= seconds) do
   local deadline = seconds and math.min(tick + 1, seconds) or tick + 1
   local slice = deadline - (host.now() - started)
   if slice > 0 then ended = host.run(slice) end
+  look_at_message()
   if ended == "timeout" and deadline == tick + 1 then report(deadline) end
   tick = deadline
 end
@@ -243,10 +278,7 @@ for _, s in ipairs(order) do
 end
 print(string.format("  binary, any sender: complete %d, %s", binary.messages, options.counted(binary.bytes, "byte")))
 if #order == 0 and binary.messages == 0 then print("  nothing arrived") end
--- A binary message shows no number: the numbers missing are its messages too.
 if missing > 0 then
-  local came, lost = math.min(missing, binary.messages), math.max(0, missing - binary.messages)
-  print(string.format("  %s missing: up to %d of them %s that came, at least %d lost or %s left incomplete",
-                      options.counted(missing, "number"), came, came == 1 and "a binary message" or "binary messages",
-                      lost, lost == 1 and "a binary message" or "binary messages"))
+  print(string.format("  %s missing: lost, or binary messages left incomplete between two looks",
+                      options.counted(missing, "number")))
 end
