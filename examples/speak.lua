@@ -64,7 +64,16 @@ end
 -- The text of a --text-file or --text -, read whole; nil and the reason when it cannot be.
 local function read_text(message)
   if message.stdin then
-    return io.stdin:read("a"), "cannot read standard input"
+    -- Ctrl-C while waiting for input ends the run here, as it ends host.run elsewhere.
+    local ok, text = pcall(io.stdin.read, io.stdin, "a")
+    if not ok then
+      if tostring(text):find("interrupted", 1, true) then
+        io.stderr:write("speak.lua: interrupted while reading standard input; that text was not sent\n")
+        os.exit(1)
+      end
+      return nil, "cannot read standard input: " .. tostring(text)
+    end
+    return text, "cannot read standard input"
   end
   local file, err = io.open(message.text_file, "rb")
   local text = file and file:read("a")
@@ -85,11 +94,21 @@ local each = options.counted(repeats, "time")
 local number = 0
 for _, message in ipairs(messages) do
   if message.file then
-    local file = io.open(message.file, "rb")
+    local file, open_err = io.open(message.file, "rb")
     local size = file and file:seek("end")
-    if file then file:close() end
+    -- Why the plug-in refused it, where Lua can tell: it sends regular files of less than
+    -- 2 GiB only. Lua's own reasons start with the path, which the line has already.
+    local why = open_err and open_err:gsub("^" .. message.file:gsub("%p", "%%%0") .. ": ", "")
+    if file then
+      file:seek("set")
+      local _, read_err = file:read(0)
+      why = read_err or (not size and "it cannot be sized: not a regular file")
+            or (size == 0 and "not a regular file (a device, a pipe)")
+            or (size >= 2 ^ 31 and "it has 2 GiB or more, more than the header can describe") or nil
+      file:close()
+    end
     if speaker:SendBinary(message.file, repeats) ~= 0 then
-      io.stderr:write("speak.lua: cannot read ", message.file, "\n")
+      io.stderr:write("speak.lua: cannot send ", message.file, why and (": " .. why) or "", "\n")
       failed = true
     else
       number = number + 1
