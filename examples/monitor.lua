@@ -2,7 +2,7 @@
 -- and what is missing, from what a Tidelisten object hands its script and says of the
 -- binary message it is putting together; a summary at the end.
 local usage = [[
-usage: tidehost monitor.lua [--group ADDRESS] [--port PORT] [--seconds S]
+usage: tidehost monitor.lua [-g ADDRESS] [-p PORT] [--seconds S] [--json]
 
 Joins the group (default 239.255.0.1:7001) and once a second prints, per sender
 (remote_host), its text datagrams and payload bytes per second, its text messages
@@ -12,10 +12,11 @@ index, counted from the first number seen); then one line for binary messages of
 senders. A sender quiet for more than 3 seconds drops out of these lines until it
 sends again. A summary of every sender follows at the end. Runs until interrupted
 (Ctrl-C) or for S seconds.
-  --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
-  --port PORT      UDP port, 1 to 65535
+  -g, --group ADDRESS  multicast group to join, 224.0.0.0 to 239.255.255.255
+  -p, --port PORT  UDP port, 1 to 65535
   --seconds S      stop after S seconds
-  --help           this text
+  --json           one JSON object a line instead of the text lines
+  -h, --help       this text
 
 What a listener shows a script sets the limits: every text datagram comes with
 its header, so texts are counted fragment by fragment. A binary message comes
@@ -27,12 +28,18 @@ monitor cannot tell it from a lost one.]]
 
 package.path = arg[0]:match("^(.-)[^/]*$") .. "?.lua;" .. package.path
 local options = require("options")
-local group, port_number, seconds = "239.255.0.1", 7001, nil
+local group, port_number, seconds, json = "239.255.0.1", 7001, nil, false
 options.parse("monitor.lua", usage, {
-  ["--group"] = {options.group, function(v) group = v end},
-  ["--port"] = {options.port, function(v) port_number = v end},
+  ["--group"] = {options.group, function(v) group = v end, "-g"},
+  ["--port"] = {options.port, function(v) port_number = v end, "-p"},
   ["--seconds"] = {options.seconds, function(v) seconds = v end},
+  ["--json"] = {options.flag, function() json = true end},
 })
+
+-- One line of output: the text line, or with --json the record as a JSON object.
+local function emit(text, record)
+  print(json and options.json(record) or text)
+end
 
 -- Message numbers wrap modulo 2^32; a sender's numbers are laid out on an unbounded line
 -- from its first one, so that gaps are plain ranges.
@@ -212,6 +219,21 @@ local function counts_text(s)
                        listed(s.missing_count, missing_text(s)))
 end
 
+-- A sender's counts as a record, for --json.
+local function counts_record(s, kind, extra)
+  local incomplete = {}
+  for k, message in ipairs(s.incomplete) do incomplete[k] = message.index end
+  local missing = {}
+  for k, range in ipairs(s.missing) do
+    missing[k] = {as_index(s.newest_index + range[1] - s.newest), as_index(s.newest_index + range[2] - s.newest)}
+  end
+  local record = {kind = kind, remote_host = s.name, texts_complete = s.complete, binary_complete = s.binaries,
+                  binary_bytes = s.binary_bytes, incomplete = incomplete, repeats = s.repeats,
+                  missing_count = s.missing_count, missing = missing}
+  for key, value in pairs(extra) do record[key] = value end
+  return record
+end
+
 local started = host.now()
 -- Whether a sender (or the binary messages), with `arrived` this second, still has its
 -- line at the report of `second`: something came within the last kQuietSeconds reports.
@@ -226,21 +248,25 @@ local function report(elapsed)
   local lines = 0
   for _, s in ipairs(order) do
     if still_heard(s, s.tick_datagrams, second) then
-      print(string.format("%s %s: %s/s, %d B/s; %s", stamp, s.name, options.counted(s.tick_datagrams, "datagram"),
-                          s.tick_bytes, counts_text(s)))
+      emit(string.format("%s %s: %s/s, %d B/s; %s", stamp, s.name, options.counted(s.tick_datagrams, "datagram"),
+                         s.tick_bytes, counts_text(s)),
+           counts_record(s, "second", {second = second, datagrams = s.tick_datagrams, bytes = s.tick_bytes}))
       lines = lines + 1
     end
     s.tick_datagrams, s.tick_bytes = 0, 0
   end
   if still_heard(binary, binary.tick_messages, second) then
-    print(string.format("%s binary, any sender: %s/s, %d B/s; complete %d", stamp,
-                        options.counted(binary.tick_messages, "message"), binary.tick_bytes, binary.messages))
+    emit(string.format("%s binary, any sender: %s/s, %d B/s; complete %d", stamp,
+                       options.counted(binary.tick_messages, "message"), binary.tick_bytes, binary.messages),
+         {kind = "second", second = second, remote_host = "any", binary_messages = binary.tick_messages,
+          binary_bytes = binary.tick_bytes, binary_complete = binary.messages})
     lines = lines + 1
   end
   binary.tick_messages, binary.tick_bytes = 0, 0
   if lines == 0 then
-    print(stamp .. (#order == 0 and binary.messages == 0 and " nothing yet" or
-                    string.format(" quiet: nothing for more than %d s", kQuietSeconds)))
+    emit(stamp .. (#order == 0 and binary.messages == 0 and " nothing yet" or
+                   string.format(" quiet: nothing for more than %d s", kQuietSeconds)),
+         {kind = "second", second = second, quiet = true})
   end
 end
 
@@ -248,13 +274,16 @@ listener:SetScriptObject(monitor)
 listener:OnTextData(symbol("onText"))
 listener:OnBinaryData(symbol("onBinary"))
 if listener:Open(port_number, group) ~= 0 then
-  io.stderr:write(string.format("monitor.lua: cannot join %s:%d\n", group, port_number))
+  io.stderr:write(string.format("monitor.lua: cannot join %s:%d%s\n", group, port_number,
+                                options.join_hint(port_number)))
   os.exit(1)
 end
 listener:Start()
+options.warn_small_buffer("monitor.lua")
 io.stdout:setvbuf("line")
-print(string.format("monitoring %s:%d%s", group, port_number,
-                    seconds and string.format(" for %g s", seconds) or " (Ctrl-C ends)"))
+emit(string.format("monitoring %s:%d%s", group, port_number,
+                   seconds and string.format(" for %g s", seconds) or " (Ctrl-C ends)"),
+     {kind = "monitoring", group = group, port = port_number, seconds = seconds})
 
 local ended, tick = "timeout", 0
 while ended == "timeout" and not (seconds and tick >= seconds) do
@@ -268,17 +297,20 @@ end
 listener:Stop()
 listener:Close()
 
-print(string.format("summary after %.1f s (%s):", host.now() - started, ended))
+emit(string.format("summary after %.1f s (%s):", host.now() - started, ended),
+     {kind = "summary", seconds = host.now() - started, ended = ended})
 local missing = 0
 for _, s in ipairs(order) do
   for _, message in pairs(s.open) do close_message(s, message) end
-  print(string.format("  %s: %s, %s; %s", s.name, options.counted(s.datagrams, "text datagram"),
-                      options.counted(s.bytes, "payload byte"), counts_text(s)))
+  emit(string.format("  %s: %s, %s; %s", s.name, options.counted(s.datagrams, "text datagram"),
+                     options.counted(s.bytes, "payload byte"), counts_text(s)),
+       counts_record(s, "sender", {datagrams = s.datagrams, bytes = s.bytes}))
   missing = missing + s.missing_count
 end
-print(string.format("  binary, any sender: complete %d, %s", binary.messages, options.counted(binary.bytes, "byte")))
-if #order == 0 and binary.messages == 0 then print("  nothing arrived") end
-if missing > 0 then
+emit(string.format("  binary, any sender: complete %d, %s", binary.messages, options.counted(binary.bytes, "byte")),
+     {kind = "binary", binary_complete = binary.messages, binary_bytes = binary.bytes})
+if #order == 0 and binary.messages == 0 and not json then print("  nothing arrived") end
+if missing > 0 and not json then
   print(string.format("  %s missing: lost, or binary messages left incomplete between two looks",
                       options.counted(missing, "number")))
 end

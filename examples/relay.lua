@@ -10,7 +10,7 @@ until N messages have been forwarded.
   --from GROUP:PORT  where to listen, e.g. 239.255.0.1:7001 (a multicast group in
                      dotted form, 224.0.0.0 to 239.255.255.255, and a port, 1 to 65535)
   --to GROUP:PORT    where to send, e.g. 239.255.0.2:7002
-  --repeat N         send every datagram N times (default 1)
+  -r, --repeat N     send every datagram N times, 1 or more (default 1)
   --seconds S        stop after S seconds
   --messages N       stop after N messages
   --help             this text]]
@@ -22,7 +22,7 @@ local repeats = 1
 local cli = options.parse("relay.lua", usage, {
   ["--from"] = {options.place, function(v) from = v end},
   ["--to"] = {options.place, function(v) to = v end},
-  ["--repeat"] = {options.repeats, function(v) repeats = v end},
+  ["--repeat"] = {options.repeats, function(v) repeats = v end, "-r"},
   ["--seconds"] = {options.seconds, function(v) seconds = v end},
   ["--messages"] = {options.count, function(v) limit = v end},
 })
@@ -45,10 +45,12 @@ local listener = xtra.new("Tidelisten")
 listener:SetScriptObject(relay)
 listener:OnBinaryData(symbol("onBinary"))
 if listener:Open(from.port, from.group) ~= 0 then
-  io.stderr:write(string.format("relay.lua: cannot join %s:%d\n", from.group, from.port))
+  io.stderr:write(string.format("relay.lua: cannot join %s:%d%s\n", from.group, from.port,
+                                options.join_hint(from.port)))
   os.exit(1)
 end
 listener:Start()
+options.warn_small_buffer("relay.lua")
 print(string.format("relaying %s:%d -> %s:%d%s", from.group, from.port, to.group, to.port,
                     seconds and string.format(" for %g s", seconds) or " (Ctrl-C ends)"))
 local ended = host.run(seconds)

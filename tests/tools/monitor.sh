@@ -78,18 +78,18 @@ sed -n -e 's/^\[ *\([0-9]*\) s\] binary, any sender: \([0-9]*\) .*/binary \1 \2/
                if (!left) print "no sender left the per-second lines" }' >"$WORK/quiet"
 [ -s "$WORK/quiet" ] && fail "quiet senders: $(cat "$WORK/quiet"): $(cat "$WORK/monitor.out")"
 # A binary message still being put together at one of the monitor's looks shows as
-# incomplete: its sender's number line holds it with the fragments it had.
-"$TIDEHOST" "$SOURCE/examples/monitor.lua" --group $GROUP --port 46603 --seconds 3 >"$WORK/monitor2.out" \
+# incomplete: its sender's number line holds it with the fragments it had. As JSON lines.
+"$TIDEHOST" "$SOURCE/examples/monitor.lua" -g $GROUP -p 46603 --seconds 3 --json >"$WORK/monitor2.out" \
     2>"$WORK/monitor2.err" &
 BACKGROUND=$!
-wait_for "$WORK/monitor2.out" "monitoring $GROUP:46603 for 3 s"
+wait_for "$WORK/monitor2.out" '"kind":"monitoring"' 
 python3 "$SEND" $GROUP 46603 <<'LINES' || fail "send_datagrams.py, a binary message left incomplete"
 0 1 50000 0 20480 3 1
 0 1 50000 40960 9040 3 3
 LINES
 wait $BACKGROUND || fail "monitor.lua failed: $(cat "$WORK/monitor2.err")"
 BACKGROUND=""
-grep -qE "^  127\.0\.0\.1:[0-9]+: 0 text datagrams, 0 payload bytes; texts complete 0, binary complete 0, incomplete 1 \(1\), repeats 0; missing 0\$" \
+grep -qE '^\{"kind":"sender","binary_bytes":0,"binary_complete":0,"bytes":0,"datagrams":0,"incomplete":\[1\],"missing":\[\],"missing_count":0,"remote_host":"127\.0\.0\.1:[0-9]+","repeats":0,"texts_complete":0\}$' \
     "$WORK/monitor2.out" || fail "the binary message left incomplete: $(cat "$WORK/monitor2.out")"
 
 # The first sender's rates, whichever seconds its datagrams fell in, add up to what it sent.
