@@ -200,6 +200,19 @@ if [ -z "${TIDE_UNDER_EMULATION:-}" ] && [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll
         fail "Ctrl-C while reading standard input: status $status, $(cat "$WORK/ctrlc.out" "$WORK/ctrlc.err")"
 fi
 
+# The interface from the examples: a listener joined on the private network's card hears
+# a speaker that sends by it, from the card's address.
+"$TIDEHOST" "$EXAMPLES/listen.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 --messages 1 --seconds 30 \
+    >"$WORK/card.out" 2>"$WORK/card.err" &
+BACKGROUND=$!
+wait_for "$WORK/card.out" "listening on" 20 "$WORK/card.err"
+"$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 -T 2 "by the card" >/dev/null 2>&1 ||
+    fail "speak.lua -i 10.199.0.1"
+wait $BACKGROUND || fail "listen.lua -i 10.199.0.1: $(cat "$WORK/card.out" "$WORK/card.err")"
+BACKGROUND=""
+grep -qE '^text #1 \[1/1\] from 10\.199\.0\.1:[0-9]+, .*: by the card$' "$WORK/card.out" ||
+    fail "the text by the card: $(cat "$WORK/card.out")"
+
 # Never over a file that is there: the second message of the same name gets -2.
 echo "there before" >"$WORK/kept-127.0.0.1_46410-1.bin"
 "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.6 --port 46406 --messages 1 --seconds 30 \
