@@ -213,6 +213,16 @@ BACKGROUND=""
 grep -qE '^text #1 \[1/1\] from 10\.199\.0\.1:[0-9]+, .*: by the card$' "$WORK/card.out" ||
     fail "the text by the card: $(cat "$WORK/card.out")"
 
+# The TTL from the examples, as the IP header carries it to a plain probe on Linux.
+python3 "$(dirname "$0")/../tools/ttl_probe.py" 239.255.64.11 46413 10.199.0.1 >"$WORK/ttl.out" 2>&1 &
+BACKGROUND=$!
+wait_for "$WORK/ttl.out" "joined" 20
+"$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.11 -p 46413 -i 10.199.0.1 --ttl=9 "nine" >/dev/null 2>&1 ||
+    fail "speak.lua --ttl=9"
+wait $BACKGROUND || fail "ttl_probe.py: $(cat "$WORK/ttl.out")"
+BACKGROUND=""
+grep -qxF "ttl 9 from 10.199.0.1" "$WORK/ttl.out" || fail "the TTL and the card on the wire: $(cat "$WORK/ttl.out")"
+
 # Never over a file that is there: the second message of the same name gets -2.
 echo "there before" >"$WORK/kept-127.0.0.1_46410-1.bin"
 "$TIDEHOST" "$EXAMPLES/listen.lua" --group 239.255.64.6 --port 46406 --messages 1 --seconds 30 \
