@@ -56,6 +56,17 @@ wait_for "$WORK/listen.out" "listening on"
 dumpcap -i lo -f udp -w "$WORK/capture.pcapng" -q 2>"$WORK/dumpcap.err" &
 BACKGROUND="$LISTENER $!"
 wait_for "$WORK/dumpcap.err" "Capturing on"
+# "Capturing on" can come before the capture takes packets: a small datagram to a port no
+# check looks at, again until the file has grown by one, makes sure the first of ours is
+# in it.
+empty="$(stat -c %s "$WORK/capture.pcapng")"
+tries=0
+while [ "$(stat -c %s "$WORK/capture.pcapng")" = "$empty" ]; do
+    tries=$((tries + 1))
+    [ $tries -le 100 ] || { fail "the capture takes nothing"; break; }
+    python3 -c 'import socket; socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b"sync", ("127.0.0.1", 46599))'
+    sleep 0.2
+done
 
 head -c 50000 /dev/urandom >"$WORK/file.bin"
 "$TIDEHOST" "$SOURCE/examples/speak.lua" --group $GROUP --port 7001 "Grüße über Prozesse" --file "$WORK/file.bin" \
