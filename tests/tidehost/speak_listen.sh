@@ -200,28 +200,32 @@ if [ -z "${TIDE_UNDER_EMULATION:-}" ] && [ "${TIDE_MODULE_SUFFIX:-.so}" != ".dll
         fail "Ctrl-C while reading standard input: status $status, $(cat "$WORK/ctrlc.out" "$WORK/ctrlc.err")"
 fi
 
-# The interface from the examples: a listener joined on the private network's card hears
-# a speaker that sends by it, from the card's address.
-"$TIDEHOST" "$EXAMPLES/listen.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 --messages 1 --seconds 30 \
-    >"$WORK/card.out" 2>"$WORK/card.err" &
-BACKGROUND=$!
-wait_for "$WORK/card.out" "listening on" 20 "$WORK/card.err"
-"$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 -T 2 "by the card" >/dev/null 2>&1 ||
-    fail "speak.lua -i 10.199.0.1"
-wait $BACKGROUND || fail "listen.lua -i 10.199.0.1: $(cat "$WORK/card.out" "$WORK/card.err")"
-BACKGROUND=""
-grep -qE '^text #1 \[1/1\] from 10\.199\.0\.1:[0-9]+, .*: by the card$' "$WORK/card.out" ||
-    fail "the text by the card: $(cat "$WORK/card.out")"
+# The interface and the TTL from the examples (QEMU 7.2's user-mode emulation refuses
+# IP_MULTICAST_IF, which choosing an interface takes: those runs skip it).
+if [ -z "${TIDE_UNDER_EMULATION:-}" ]; then
+    # The interface from the examples: a listener joined on the private network's card hears
+    # a speaker that sends by it, from the card's address.
+    "$TIDEHOST" "$EXAMPLES/listen.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 --messages 1 --seconds 30 \
+        >"$WORK/card.out" 2>"$WORK/card.err" &
+    BACKGROUND=$!
+    wait_for "$WORK/card.out" "listening on" 20 "$WORK/card.err"
+    "$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.10 -p 46412 -i 10.199.0.1 -T 2 "by the card" >/dev/null 2>&1 ||
+        fail "speak.lua -i 10.199.0.1"
+    wait $BACKGROUND || fail "listen.lua -i 10.199.0.1: $(cat "$WORK/card.out" "$WORK/card.err")"
+    BACKGROUND=""
+    grep -qE '^text #1 \[1/1\] from 10\.199\.0\.1:[0-9]+, .*: by the card$' "$WORK/card.out" ||
+        fail "the text by the card: $(cat "$WORK/card.out")"
 
-# The TTL from the examples, as the IP header carries it to a plain probe on Linux.
-python3 "$(dirname "$0")/../tools/ttl_probe.py" 239.255.64.11 46413 10.199.0.1 >"$WORK/ttl.out" 2>&1 &
-BACKGROUND=$!
-wait_for "$WORK/ttl.out" "joined" 20
-"$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.11 -p 46413 -i 10.199.0.1 --ttl=9 "nine" >/dev/null 2>&1 ||
-    fail "speak.lua --ttl=9"
-wait $BACKGROUND || fail "ttl_probe.py: $(cat "$WORK/ttl.out")"
-BACKGROUND=""
-grep -qxF "ttl 9 from 10.199.0.1" "$WORK/ttl.out" || fail "the TTL and the card on the wire: $(cat "$WORK/ttl.out")"
+    # The TTL from the examples, as the IP header carries it to a plain probe on Linux.
+    python3 "$(dirname "$0")/../tools/ttl_probe.py" 239.255.64.11 46413 10.199.0.1 >"$WORK/ttl.out" 2>&1 &
+    BACKGROUND=$!
+    wait_for "$WORK/ttl.out" "joined" 20
+    "$TIDEHOST" "$EXAMPLES/speak.lua" -g 239.255.64.11 -p 46413 -i 10.199.0.1 --ttl=9 "nine" >/dev/null 2>&1 ||
+        fail "speak.lua --ttl=9"
+    wait $BACKGROUND || fail "ttl_probe.py: $(cat "$WORK/ttl.out")"
+    BACKGROUND=""
+    grep -qxF "ttl 9 from 10.199.0.1" "$WORK/ttl.out" || fail "the TTL and the card on the wire: $(cat "$WORK/ttl.out")"
+fi
 
 # Never over a file that is there: the second message of the same name gets -2.
 echo "there before" >"$WORK/kept-127.0.0.1_46410-1.bin"
