@@ -192,7 +192,7 @@ std::unique_ptr<ReceiveBlock> GroupListener::NextBlock() {
         sparesReturning = true;
         return block;
     }
-    if (sparesReturning) {
+    if (sparesReturning && QueuedBlocks() >= kSpareWaitQueue) {
         block = WaitForSpare();
         if (block) return block;
         sparesReturning = false;

@@ -67,6 +67,12 @@ constexpr std::chrono::milliseconds kSpareWaitSlice{1};
 // needs privileges or a raised limit) would fill between two looks, so with one the
 // receive thread never waits and takes fresh blocks as it always did.
 constexpr size_t kSpareWaitRoom = 16 * 1024 * 1024;
+// ... and only while the queue holds this many blocks: a backlog worth waiting for the host
+// to work through. With fewer, a wait would put the receive thread in step with the host's
+// notifications, one datagram each: a host that pauses between notifications it finds
+// quiet (tidehost does, up to 2 ms) then takes a pause per datagram. A notification goes
+// past this many datagrams that nobody sees (delivery's kMostPassedPerNotification).
+constexpr size_t kSpareWaitQueue = 256;
 // Asked for the socket's receive buffer, so that a burst waits in the kernel while the
 // receive thread, slowed by fresh memory for every block, catches up: 5000 datagrams in a
 // row arrive whole with this, about two thirds of them are dropped with the default.
