@@ -1,7 +1,6 @@
 // GroupListener: joining and leaving, the receive thread's life, and the queue it fills.
 #include "receiver/group_listener.h"
 
-#include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 
 #include <exception>
@@ -50,7 +49,7 @@ GroupListener::~GroupListener() {
 
 void GroupListener::WakeReceiveThread() { wait.Wake(); }
 
-const ACE_TCHAR* GroupListener::JoinedInterface() const {
+const char* GroupListener::JoinedInterface() const {
     return joinedInterface[0] != 0 ? joinedInterface : nullptr;
 }
 
@@ -60,12 +59,9 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     // listener forget a membership it still holds.
     ACE_INET_Addr address;
     if (host == nullptr || address.set(port, host, 1, AF_INET) != 0) return -1;
-    ACE_TCHAR onInterface[sizeof joinedInterface / sizeof joinedInterface[0]] = {};
-    if (joinInterface != 0) {
-        ACE_OS::snprintf(onInterface, sizeof onInterface / sizeof onInterface[0], ACE_TEXT("%u.%u.%u.%u"),
-                         joinInterface >> 24, (joinInterface >> 16) & 255, (joinInterface >> 8) & 255,
-                         joinInterface & 255);
-    }
+    char onInterface[sizeof joinedInterface] = {};
+    if (joinInterface != 0)
+        ACE_INET_Addr(static_cast<u_short>(0), joinInterface).get_host_addr(onInterface, sizeof onInterface);
     const int result = groupSocket.join(address, 1, joinInterface != 0 ? onInterface : nullptr);
     if (result == -1) return -1;
     groupAddress = address;

@@ -147,14 +147,14 @@ private:
     // Makes a waiting receive thread look at its flags now.
     void WakeReceiveThread();
     // The interface the group was joined on, as the socket's leave takes it.
-    const ACE_TCHAR* JoinedInterface() const;
+    const char* JoinedInterface() const;
 
     std::atomic<bool> joined{false};
     ACE_INET_Addr groupAddress;
     // The interface for the next join, and the one `groupAddress` was joined on (its
     // dotted address; empty for every interface). Host's thread only.
     uint32_t joinInterface = 0;
-    ACE_TCHAR joinedInterface[16] = {};
+    char joinedInterface[16] = {};
     // Options value 2: OPT_BINDADDR_NO | OPT_NULLIFACE_ALL. The socket is bound to the port
     // only, not to the group, and a join naming no interface joins on every multicast
     // interface of the machine (loopback excepted).

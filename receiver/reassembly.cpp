@@ -127,8 +127,7 @@ Reassembly::Outcome Reassembly::Take(const DatagramHeader& header, const uint8_t
     // Complete when every fragment has come and their bytes leave no gap: fragments a
     // peer placed over each other or short of the end would hand over bytes that never
     // arrived, an earlier message's among them.
-    return fragmentsTaken == header.tcount && coverage.Covers(assemblingTotal) ? Outcome::kComplete
-                                                                               : Outcome::kTaken;
+    return complete() ? Outcome::kComplete : Outcome::kTaken;
 }
 
 }  // namespace tide
