@@ -25,32 +25,35 @@ function options.integer(text)
   if not n then return nil, "takes a whole number" end
   return n
 end
--- How many times a datagram goes out: 1 or more (0 would send nothing at all).
-function options.repeats(text)
+-- A whole number from `low` to `high` (no bound when nil), or nil and `takes`.
+local function whole(text, low, high, takes)
   local n = math.tointeger(tonumber(text))
-  if not n or n < 1 then return nil, "takes a count of 1 or more" end
+  if not n or n < low or (high and n > high) then return nil, takes end
   return n
 end
 -- How many of something before stopping: 1 or more.
-function options.count(text)
-  local n = math.tointeger(tonumber(text))
-  if not n or n < 1 then return nil, "takes a count of 1 or more" end
-  return n
-end
-function options.port(text)
-  local n = math.tointeger(tonumber(text))
-  if not n or n < 1 or n > 65535 then return nil, "takes a UDP port from 1 to 65535" end
-  return n
-end
+function options.count(text) return whole(text, 1, nil, "takes a count of 1 or more") end
+-- How many times a datagram goes out: 1 or more (0 would send nothing at all).
+options.repeats = options.count
+function options.port(text) return whole(text, 1, 65535, "takes a UDP port from 1 to 65535") end
 -- An IPv4 multicast group in dotted form, 224.0.0.0 to 239.255.255.255: the plug-ins
 -- send to and join whatever they are given without a word, so a typing error would go
 -- unnoticed.
-function options.group(text)
+-- The four numbers of a dotted IPv4 address, as written; nil unless there are four of
+-- 0 to 255.
+local function dotted(text)
   local parts = {text:match("^(%d+)%.(%d+)%.(%d+)%.(%d+)$")}
-  local valid = #parts == 4
-  for k, part in ipairs(parts) do
+  if #parts ~= 4 then return nil end
+  for _, part in ipairs(parts) do if tonumber(part) > 255 then return nil end end
+  return parts
+end
+
+function options.group(text)
+  local parts = dotted(text)
+  local valid = parts ~= nil
+  for k, part in ipairs(parts or {}) do
     local n = tonumber(part)
-    valid = valid and n <= 255 and (#part == 1 or part:sub(1, 1) ~= "0") and (k > 1 or n >= 224 and n <= 239)
+    valid = valid and (#part == 1 or part:sub(1, 1) ~= "0") and (k > 1 or n >= 224 and n <= 239)
   end
   if not valid then return nil, "takes a multicast group in dotted form, 224.0.0.0 to 239.255.255.255" end
   return text
@@ -58,18 +61,11 @@ end
 -- The dotted IPv4 address of an interface of this machine; the plug-ins check that one
 -- has it.
 function options.address(text)
-  local parts = {text:match("^(%d+)%.(%d+)%.(%d+)%.(%d+)$")}
-  local valid = #parts == 4
-  for _, part in ipairs(parts) do valid = valid and tonumber(part) <= 255 end
-  if not valid then return nil, "takes the dotted IPv4 address of an interface of this machine" end
+  if not dotted(text) then return nil, "takes the dotted IPv4 address of an interface of this machine" end
   return text
 end
 -- A multicast TTL: how many routers a datagram may cross, 1 to 255.
-function options.ttl(text)
-  local n = math.tointeger(tonumber(text))
-  if not n or n < 1 or n > 255 then return nil, "takes a TTL from 1 to 255" end
-  return n
-end
+function options.ttl(text) return whole(text, 1, 255, "takes a TTL from 1 to 255") end
 -- Chooses the local interface of a plug-in object (a Tidespeak or a Tidelisten); ends
 -- the run with status 1 when no interface of this machine has the address.
 function options.use_interface(object, address, name)
