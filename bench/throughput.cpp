@@ -3,8 +3,16 @@
 // receiver gets of a full-speed burst. Run inside a private network (./tide bench).
 //
 //   tide_throughput send-raw|send-raw-block|send-sender|send-plugin DATAGRAMS
-//   tide_throughput receive-raw|receive-raw-fresh|receive-listener|receive-listener-second|
-//                   receive-listener-warm DATAGRAMS
+//   tide_throughput receive-raw|receive-raw-fresh|receive-raw-slab|receive-listener|
+//                   receive-listener-second|receive-listener-warm DATAGRAMS
+//                                                     (receive-listener also prints the
+//                                                      process's resident MiB before the
+//                                                      burst, at its peak and after the
+//                                                      quiet time)
+//   tide_throughput receive-message raw|listener BYTES GROUP PORT BUFFER
+//                                                     (one message to a receiver whose socket
+//                                                      buffer is BUFFER bytes: prints "ready",
+//                                                      then "complete T" or "incomplete 0")
 //   tide_throughput receive-copy BYTES GROUP PORT THREADS (the fair limit of binary delivery:
 //                                                      prints "ready", then "complete T")
 //   tide_throughput receive-busy DATAGRAMS GROUP PORT (a raw loop beside a busy thread, as a
@@ -38,7 +46,9 @@
 #include "host/address_table.h"
 #include "receiver/group_listener.h"
 #include "receiver/message_memory.h"
+#include "receiver/reassembly.h"
 #include "receiver/receive_wait.h"
+#include "receiver/system_pages.h"
 #include "sender/datagram_sender.h"
 
 namespace tide::bench {
@@ -161,6 +171,55 @@ double SendPlugin(long datagrams, const std::string& plugins) {
 struct Received {
     double datagrams;
     double perSecond;
+    // The process's resident memory in MiB: before the burst, at its peak, and after the
+    // quiet time that follows its delivery (receive-listener only).
+    double residentBefore = 0;
+    double residentPeak = 0;
+    double residentAfter = 0;
+};
+
+double ResidentMiB() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Datagrams kept one after another in slabs of the listener's kind (a large page each,
+// from the system), each in a place of a receive block's size: the raw baselines' store.
+class SlabStore {
+public:
+    SlabStore() = default;
+    SlabStore(const SlabStore&) = delete;
+    SlabStore& operator=(const SlabStore&) = delete;
+    ~SlabStore() {
+        for (uint8_t* slab : slabs_) UnmapPages(slab, kLargePageBytes);
+    }
+    // The place the next datagram goes; taken for good by Keep.
+    uint8_t* Next() {
+        if (!slab_ || used_ + kPlace > kLargePageBytes) {
+            slab_ = MapPages(kLargePageBytes, true);
+            if (!slab_) std::abort();
+            slabs_.push_back(slab_);
+            used_ = 0;
+        }
+        return slab_ + used_;
+    }
+    void Keep() {
+        used_ += kPlace;
+        ++kept_;
+    }
+    long kept() const { return kept_; }
+
+private:
+    static constexpr size_t kPlace = sizeof(ReceiveBlock);
+    std::vector<uint8_t*> slabs_;
+    uint8_t* slab_ = nullptr;
+    size_t used_ = 0;
+    long kept_ = 0;
 };
 
 Received ReceiveRaw(long datagrams) {
@@ -195,6 +254,26 @@ Received ReceiveRawFresh(long datagrams) {
     receiver.join();
     close(fd);
     return {static_cast<double>(kept.size()), kept.size() / burst};
+}
+
+// The raw loop that keeps every datagram of the burst in slabs of the listener's kind:
+// what the listener can reach with its own memory.
+Received ReceiveRawSlab(long datagrams) {
+    int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
+    SlabStore store;
+    std::thread receiver([&] {
+        for (;;) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, kSettleMilliseconds) != 1) return;
+            if (recv(fd, store.Next(), kDatagramBytes, 0) > 0) store.Keep();
+        }
+    });
+    auto start = Clock::now();
+    SendBurst(kGroup, kPort, datagrams);
+    double burst = Seconds(start);
+    receiver.join();
+    close(fd);
+    return {static_cast<double>(store.kept()), store.kept() / burst};
 }
 
 // The raw loop that puts a binary message together as the listener must: each payload
@@ -342,24 +421,38 @@ Received ReceiveListener(long datagrams, bool second = false) {
             queued = now;
         }
     };
+    // Delivered: every block let go of, as deliveries do.
+    auto deliver = [&] {
+        while (listener.TakeFront()) {
+        }
+    };
     if (second) {
-        // A first burst, delivered (its blocks handed back), then the one measured.
+        // A first burst, delivered, then the one measured.
         SendBurst(kGroup, kPort, datagrams);
         settle();
-        while (std::unique_ptr<ReceiveBlock> block = listener.TakeFront()) listener.Recycle(std::move(block));
+        deliver();
     }
+    Received got{};
+    got.residentBefore = ResidentMiB();
     auto start = Clock::now();
     SendBurst(kGroup, kPort, datagrams);
     double burst = Seconds(start);
     const size_t queued = settle();
+    got.datagrams = static_cast<double>(queued);
+    got.perSecond = queued / burst;
+    got.residentPeak = ResidentMiB();
+    deliver();
+    std::this_thread::sleep_for(kQuietTime + 3 * kReceiveTimeout);
+    got.residentAfter = ResidentMiB();
     listener.Stop();
-    return {static_cast<double>(queued), queued / burst};
+    return got;
 }
 
-// The same, with memory for every block the burst needs faulted in and handed back to
-// the allocator beforehand, kept by it, and shared by all threads: what the listener
-// receives when fresh memory costs nothing, which tells how much of its loss is the
-// system's price for new pages.
+// The same, with the heap warmed beforehand: memory for every block the burst needs
+// faulted in and handed back to the allocator, kept by it, and shared by all threads.
+// When blocks came from the heap, this was what the listener received when fresh memory
+// cost nothing; its blocks now come from slabs of their own, so this tells whether
+// anything the listener still takes from the heap costs it datagrams.
 Received ReceiveListenerWarm(long datagrams) {
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_TRIM_THRESHOLD, INT32_MAX);
@@ -371,6 +464,77 @@ Received ReceiveListenerWarm(long datagrams) {
     }
     for (ReceiveBlock* block : blocks) delete block;
     return ReceiveListener(datagrams);
+}
+
+// One binary message of `bytes` bytes to a receiver whose socket buffer is `bufferBytes`
+// (forced to that, as an ordinary user is granted with net.core.rmem_max at that size).
+// The raw receiver keeps every datagram in slabs and counts the fragments; the listener's
+// blocks are put together by the reassembly deliveries use, on this thread, which looks
+// at the queue every 100 us when it is empty (as a host's notifications would come).
+// Prints "ready" once joined, then "complete T" (monotonic seconds) or "incomplete 0"
+// once nothing has come for a second.
+void ReceiveMessage(const std::string& who, long bytes, const char* group, uint16_t port, int bufferBytes) {
+    const bool raw = who == "raw";
+    int fd = raw ? JoinedSocket(group, port, bufferBytes) : -1;
+    GroupListener listener(bufferBytes);
+    std::wstring wideGroup(group, group + std::strlen(group));
+    if (!raw) {
+        if (listener.Join(port, wideGroup.c_str()) != 0) std::exit(2);
+        listener.Start();
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    SlabStore store;
+    std::vector<bool> fragments;
+    long missing = -1;
+    Reassembly reassembly;
+    bool complete = false;
+    // The first datagram may take a while (the sender starts after "ready"); after it, a
+    // second without one ends the wait.
+    auto last = Clock::now() + std::chrono::seconds(20);
+    while (!complete && Clock::now() - last < std::chrono::seconds(1)) {
+        if (raw) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, 100) != 1) continue;
+            uint8_t* place = store.Next();
+            const ptrdiff_t length = recv(fd, place, kDatagramBytes, 0);
+            if (length < kHeaderBytes) continue;
+            store.Keep();
+            last = Clock::now();
+            const DatagramHeader header = ReadHeader(place);
+            if (header.data_tsize != bytes || header.tcount < 1 || header.tindex < 1 || header.tindex > header.tcount)
+                continue;
+            if (missing < 0) {
+                fragments.assign(static_cast<size_t>(header.tcount), false);
+                missing = header.tcount;
+            }
+            if (static_cast<size_t>(header.tindex) <= fragments.size() && !fragments[header.tindex - 1]) {
+                fragments[header.tindex - 1] = true;
+                complete = --missing == 0;
+            }
+        } else {
+            BlockPtr block = listener.TakeFront();
+            if (!block) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                continue;
+            }
+            last = Clock::now();
+            if (block->length < kHeaderBytes) continue;
+            const DatagramHeader header = ReadHeader(block->datagram);
+            complete = header.data_type == kTypeBinary && header.data_tsize == bytes &&
+                       reassembly.Take(header, block->datagram + kPayloadOffset, block->length - kHeaderBytes,
+                                       false) == Reassembly::Outcome::kComplete;
+        }
+    }
+    const double completed = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    if (fd >= 0) close(fd);
+    listener.Stop();
+    reassembly.Free();
+    if (complete) {
+        std::printf("complete %.6f\n", completed);
+    } else {
+        std::printf("incomplete 0\n");
+    }
 }
 
 // Short text datagrams, as fast as sendto goes: what a text handler is fed in the
@@ -459,7 +623,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string row = argv[1];
-    const long count = std::atol(argv[2]);
+    const long count = std::atol(argv[2]);  // receive-message: its second word is raw or listener
     const std::string plugins = argc > 3 ? argv[3] : TIDE_PLUGIN_DIR;
     if (row == "send-raw") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendRaw(count));
@@ -469,14 +633,21 @@ int main(int argc, char** argv) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendSender(count));
     } else if (row == "send-plugin") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendPlugin(count, plugins));
-    } else if (row == "receive-raw" || row == "receive-raw-fresh" || row == "receive-listener" ||
-               row == "receive-listener-second" || row == "receive-listener-warm") {
+    } else if (row == "receive-raw" || row == "receive-raw-fresh" || row == "receive-raw-slab" ||
+               row == "receive-listener" || row == "receive-listener-second" || row == "receive-listener-warm") {
         Received got = row == "receive-raw"               ? ReceiveRaw(count)
                        : row == "receive-raw-fresh"       ? ReceiveRawFresh(count)
+                       : row == "receive-raw-slab"        ? ReceiveRawSlab(count)
                        : row == "receive-listener"        ? ReceiveListener(count)
                        : row == "receive-listener-second" ? ReceiveListener(count, true)
                                                           : ReceiveListenerWarm(count);
-        std::printf("%s %.0f datagrams %.1f datagrams/s\n", row.c_str(), got.datagrams, got.perSecond);
+        std::printf("%s %.0f datagrams %.1f datagrams/s", row.c_str(), got.datagrams, got.perSecond);
+        if (row == "receive-listener")
+            std::printf(" %.1f %.1f %.1f MiB", got.residentBefore, got.residentPeak, got.residentAfter);
+        std::printf("\n");
+    } else if (row == "receive-message" && argc > 6) {
+        ReceiveMessage(argv[2], std::atol(argv[3]), argv[4], static_cast<uint16_t>(std::atoi(argv[5])),
+                       std::atoi(argv[6]));
     } else if (row == "send-texts" && argc > 4) {
         std::printf("%s %.1f datagrams/s\n", row.c_str(),
                     SendTexts(count, argv[3], static_cast<uint16_t>(std::atoi(argv[4]))));

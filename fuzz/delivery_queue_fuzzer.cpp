@@ -79,7 +79,8 @@ class QueueTarget final : public tide::fuzzing::DeliveryTarget {
 
     void Append(const ACE_INET_Addr& from, const uint8_t* bytes, size_t length) {
         // Not cleared, as the receive thread's blocks are not: only `length` bytes count.
-        std::unique_ptr<tide::ReceiveBlock> block(new tide::ReceiveBlock);
+        tide::BlockPtr block = tide::MakeLoneBlock();
+        TIDE_FUZZ_CHECK(block != nullptr, "a block to feed the queue with");
         const size_t received = std::min(length, static_cast<size_t>(tide::kDatagramBytes));
         std::memcpy(block->datagram, bytes, received);
         block->length = static_cast<int32_t>(received);

@@ -140,16 +140,16 @@ bool DeliverBinary(ObjectView& object, const ReceiveBlock& block, const Datagram
 
 // A delivery's hold on its object and its block. A handler may let go of the last
 // reference to this very object, which must not be torn down before the delivery is
-// over; and however the delivery ends, the block goes back to the listener and the
-// reference is let go, or the object could never be torn down.
+// over (its listener, which the block goes back to, least of all); and however the
+// delivery ends, the block goes back and the reference is let go, or the object could
+// never be torn down.
 class DeliveryHold {
 public:
-    DeliveryHold(host::Unknown* self, GroupListener& listener, std::unique_ptr<ReceiveBlock> block)
-        : self_(self), listener_(listener), block_(std::move(block)) {
+    DeliveryHold(host::Unknown* self, BlockPtr block) : self_(self), block_(std::move(block)) {
         self_->AddRef();
     }
     ~DeliveryHold() {
-        listener_.Recycle(std::move(block_));
+        block_.reset();
         self_->Release();
     }
     DeliveryHold(const DeliveryHold&) = delete;
@@ -158,16 +158,15 @@ public:
 
 private:
     host::Unknown* self_;
-    GroupListener& listener_;
-    std::unique_ptr<ReceiveBlock> block_;
+    BlockPtr block_;
 };
 
 // Takes one datagram off the queue and delivers it; false when the queue was empty.
 // `delivered` says whether the delivery did anything.
 bool TakeAndDeliver(ObjectView& object, GroupListener& listener, bool& delivered) {
-    std::unique_ptr<ReceiveBlock> taken = listener.TakeFront();
+    BlockPtr taken = listener.TakeFront();
     if (!taken) return false;
-    DeliveryHold hold(object.state().valueInterface, listener, std::move(taken));
+    DeliveryHold hold(object.state().valueInterface, std::move(taken));
     ReceiveBlock& block = hold.block();
 
     ReceiverState& receiver = Receiver(object);

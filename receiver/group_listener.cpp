@@ -11,7 +11,7 @@ namespace tide {
 namespace {
 
 // Settings of a freshly opened group socket.
-void TuneSocket(ACE_SOCK_Dgram_Mcast& socket) {
+void TuneSocket(ACE_SOCK_Dgram_Mcast& socket, int bufferBytes) {
 #ifdef IP_MULTICAST_ALL
     // Only the groups this socket joined: by default Linux hands a socket bound to a port
     // the datagrams of every group any socket of the machine joined on that port.
@@ -20,25 +20,16 @@ void TuneSocket(ACE_SOCK_Dgram_Mcast& socket) {
 #endif
     // The receive buffer past the system's ceiling where the process is allowed to,
     // otherwise up to the ceiling.
-    int bytes = kReceiveBufferBytes;
+    int bytes = bufferBytes;
 #ifdef SO_RCVBUFFORCE
     if (socket.ACE_SOCK::set_option(SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
 #endif
     socket.ACE_SOCK::set_option(SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-// Room for the spare blocks kept for good, so that handing those back never allocates.
-// Made before the event is opened, so that running out of memory here leaves nothing open.
-std::vector<std::unique_ptr<ReceiveBlock>> RoomForSpares() {
-    std::vector<std::unique_ptr<ReceiveBlock>> spares;
-    spares.reserve(kSpareBlocksKept);
-    return spares;
-}
-
 }  // namespace
 
-GroupListener::GroupListener()
-    : currentBlock(new (std::nothrow) ReceiveBlock), spareBlocks(RoomForSpares()) {}
+GroupListener::GroupListener(int receiveBufferBytes) : receiveBufferBytes(receiveBufferBytes) {}
 
 GroupListener::~GroupListener() {
     // The thread uses the socket and `currentBlock`: it must be gone before they are.
@@ -67,7 +58,7 @@ int32_t GroupListener::Join(uint16_t port, const wchar_t* host) {
     groupAddress = address;
     ACE_OS::strcpy(joinedInterface, onInterface);
     // The first join opens the socket, so this is the first moment it can be tuned.
-    TuneSocket(groupSocket);
+    TuneSocket(groupSocket, receiveBufferBytes);
     joined = true;
     WakeReceiveThread();
     return result;
@@ -81,6 +72,7 @@ int32_t GroupListener::Leave() {
 
 void GroupListener::Start() {
     EndReceiveThread();
+    pool.GiveBackEmptied(false);
     stopRequested = false;
     try {
         receiveThread = std::thread(&GroupListener::ReceiveLoop, this);
@@ -93,7 +85,9 @@ void GroupListener::Start() {
 
 void GroupListener::Stop() {
     EndReceiveThread();
-    TrimSpares();
+    currentBlock.reset();
+    pool.GiveBackEmptied(true);
+    pool.Trim(0);
 }
 
 void GroupListener::EndReceiveThread() {
@@ -104,49 +98,17 @@ void GroupListener::EndReceiveThread() {
     if (receiveThread.joinable()) receiveThread.join();
 }
 
-void GroupListener::Append(std::unique_ptr<ReceiveBlock> block) {
+void GroupListener::Append(BlockPtr block) {
     std::lock_guard<std::mutex> guard(queueLock);
     queue.push_back(std::move(block));
 }
 
-std::unique_ptr<ReceiveBlock> GroupListener::TakeFront() {
+BlockPtr GroupListener::TakeFront() {
     std::lock_guard<std::mutex> guard(queueLock);
     if (queue.empty()) return nullptr;
-    std::unique_ptr<ReceiveBlock> block = std::move(queue.front());
+    BlockPtr block = std::move(queue.front());
     queue.pop_front();
     return block;
-}
-
-void GroupListener::Recycle(std::unique_ptr<ReceiveBlock> block) {
-    if (!block) return;
-    {
-        std::lock_guard<std::mutex> guard(queueLock);
-        if (spareBlocks.size() >= kSpareBlocks) return;
-        try {
-            spareBlocks.push_back(std::move(block));
-        } catch (const std::bad_alloc&) {
-            // No room to keep it: it is freed like one beyond the bound.
-            return;
-        }
-    }
-    if (awaitingSpare.exchange(false)) WakeReceiveThread();
-}
-
-void GroupListener::TrimSpares() {
-    std::vector<std::unique_ptr<ReceiveBlock>> surplus;
-    std::lock_guard<std::mutex> guard(queueLock);
-    if (spareBlocks.size() <= kSpareBlocksKept) return;
-    try {
-        surplus.reserve(spareBlocks.size() - kSpareBlocksKept);
-    } catch (const std::bad_alloc&) {
-        // Freed under the lock, then.
-        spareBlocks.resize(kSpareBlocksKept);
-        return;
-    }
-    for (size_t i = kSpareBlocksKept; i < spareBlocks.size(); ++i)
-        surplus.push_back(std::move(spareBlocks[i]));
-    spareBlocks.resize(kSpareBlocksKept);
-    spareBlocks.shrink_to_fit();
 }
 
 size_t GroupListener::QueuedBlocks() {
@@ -154,55 +116,39 @@ size_t GroupListener::QueuedBlocks() {
     return queue.size();
 }
 
-size_t GroupListener::SpareBlocks() {
-    std::lock_guard<std::mutex> guard(queueLock);
-    return spareBlocks.size();
-}
-
-std::unique_ptr<ReceiveBlock> GroupListener::TakeSpare() {
-    std::lock_guard<std::mutex> guard(queueLock);
-    if (spareBlocks.empty()) return nullptr;
-    std::unique_ptr<ReceiveBlock> block = std::move(spareBlocks.back());
-    spareBlocks.pop_back();
-    return block;
-}
-
-std::unique_ptr<ReceiveBlock> GroupListener::WaitForSpare() {
+BlockPtr GroupListener::WaitForSpare() {
     const auto deadline = std::chrono::steady_clock::now() + kSpareWait;
     for (;;) {
         // Set before looking, so that a block handed back after the look wakes the wait.
-        awaitingSpare = true;
-        std::unique_ptr<ReceiveBlock> block = TakeSpare();
+        pool.AwaitReturn();
+        BlockPtr block = pool.TakeKept();
         if (block || stopRequested || !joined || std::chrono::steady_clock::now() >= deadline ||
             !wait.HasRoom(groupSocket.get_handle(), kSpareWaitRoom)) {
-            awaitingSpare = false;
+            pool.EndAwait();
             return block;
         }
         wait.Wait(ACE_INVALID_HANDLE, kSpareWaitSlice);
     }
 }
 
-std::unique_ptr<ReceiveBlock> GroupListener::NextBlock() {
-    std::unique_ptr<ReceiveBlock> block = TakeSpare();
-    if (block) {
-        sparesReturning = true;
-        return block;
+BlockPtr GroupListener::NextBlock() {
+    if (BlockPtr block = pool.TakeKept()) return block;
+    // Every slab is in use. While deliveries hand blocks back behind a backlog, one of
+    // them is worth a short wait.
+    if (pool.Returns() != returnsAtEmptyWait && QueuedBlocks() >= kSpareWaitQueue) {
+        if (BlockPtr block = WaitForSpare()) return block;
+        returnsAtEmptyWait = pool.Returns();
     }
-    if (sparesReturning && QueuedBlocks() >= kSpareWaitQueue) {
-        block = WaitForSpare();
-        if (block) return block;
-        sparesReturning = false;
-    }
-    return std::unique_ptr<ReceiveBlock>(new (std::nothrow) ReceiveBlock);
+    return pool.TakeFresh();
 }
 
 void GroupListener::ReceiveLoop() {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastDatagram = Clock::now();
-    // After a quiet spell the spares beyond those kept for good go back to the system
-    // (also those handed back later, while the queue is still being delivered).
+    // After a quiet spell the slabs with no block in use go back to the system, but for
+    // the reserve (also those emptied later, while the queue is still being delivered).
     auto quiet = [&] {
-        if (Clock::now() - lastDatagram >= kSpareHoldTime) TrimSpares();
+        if (Clock::now() - lastDatagram >= kQuietTime) pool.Trim(kReserveSlabs);
     };
     while (!stopRequested) {
         if (!joined) {

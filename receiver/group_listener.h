@@ -2,7 +2,8 @@
 // a receive thread of its own that only receives datagrams and appends them to a queue.
 // Everything else (Join, Leave, Start, Stop, taking blocks off the queue, destruction)
 // runs on the host's thread; the receive thread touches only the socket, the flags,
-// `currentBlock`, `sparesReturning` and, under `queueLock`, the queue and the spare blocks.
+// `currentBlock`, `returnsAtEmptyWait`, the block pool and, under `queueLock`, the queue.
+// Blocks come from the listener's own BlockPool and go back to it when let go of.
 #pragma once
 
 #include <ace/INET_Addr.h>
@@ -13,25 +14,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
+#include "receiver/block_pool.h"
 #include "receiver/datagram.h"
 #include "receiver/receive_wait.h"
 
 namespace tide {
-
-// One received datagram, byte for byte as it came, with what arrived of it.
-struct ReceiveBlock {
-    // Only the first `length` bytes arrived; the rest is whatever the block held before.
-    uint8_t datagram[kDatagramBytes];
-    // Bytes received: 0 to kDatagramBytes (a longer datagram is cut to kDatagramBytes).
-    int32_t length = 0;
-    // IPv4 address and UDP source port of the sender.
-    ACE_INET_Addr sender;
-};
 
 // The longest the receive thread waits for a datagram, or for a join, before it looks at
 // its flags again. Stop, Start, Join, Leave and destruction wake it at once, so this only
@@ -39,24 +29,21 @@ struct ReceiveBlock {
 constexpr std::chrono::milliseconds kReceiveTimeout{100};
 // How long the receive thread pauses before it tries again to allocate a block.
 constexpr std::chrono::milliseconds kIdlePause{1};
-// Blocks handed back after delivery are kept for the receive thread to fill again: a
-// fresh block costs five page faults (about 8 us) as the allocator, returning freed blocks
-// to the system, hands out new pages, and a receive thread that pays them falls behind a
-// burst. Spares come only from delivered blocks, so they never outnumber what the queue
-// held at its peak, memory the process had just then; at most kSpareBlocks of them
-// (about 670 MB, a burst of 32768 datagrams: the socket's buffer alone holds about 3000,
-// a 64 MiB message is 3277), so that a second burst finds as many warm blocks as the
-// first one left. Once nothing has arrived for kSpareHoldTime, and when the thread stops,
-// all but kSpareBlocksKept (about 650 KB) go back to the system.
-constexpr size_t kSpareBlocks = 32768;
-constexpr size_t kSpareBlocksKept = 32;
-constexpr std::chrono::milliseconds kSpareHoldTime{1000};
+// Once nothing has arrived for kQuietTime, the slabs of receive blocks none of whose
+// blocks is in use go back to the system, all but kReserveSlabs; at Stop, all of them,
+// and those a delivery empties afterwards. The reserve is one slab, the one the block the
+// thread receives into lives in: 2 MiB per started listener (102 blocks on 64-bit
+// systems), for which a burst of up to 100 datagrams (a 2 MB message, a round of texts)
+// costs no fault and no system call beyond its receives, and a longer one starts while
+// the next slab is faulted in.
+constexpr std::chrono::milliseconds kQuietTime{1000};
+constexpr size_t kReserveSlabs = 1;
 // While deliveries hand blocks back and the socket's buffer is less than half full, the
-// receive thread waits for a delivered block before it takes a fresh one: the datagrams
-// wait in the socket meanwhile, in memory the system holds already, so that a host thread
-// slower than the network (as while a large message first fills its reassembly buffer)
-// no longer makes the receive thread fault in a fresh block for every datagram it is
-// behind. The socket is looked at every kSpareWaitSlice and half its buffer is still
+// receive thread, its slabs all in use, waits for a delivered block before it asks the
+// system for a new slab: the datagrams wait in the socket meanwhile, in memory the system
+// holds already, so that a host thread slower than the network (as while a large message
+// first fills its reassembly buffer) does not make the listener's memory grow by every
+// datagram it is behind. The socket is looked at every kSpareWaitSlice and half its buffer is still
 // free, so nothing more is dropped. A wait lasts at most kSpareWait, longer than a busy
 // machine keeps the host's thread from running; one that ends empty (the host is busy
 // elsewhere) takes a fresh block, and the next wait comes once a block has come back.
@@ -81,11 +68,12 @@ constexpr int kReceiveBufferBytes = 64 * 1024 * 1024;
 
 class GroupListener {
 public:
-    // Not joined, no thread, an empty queue. Throws std::bad_alloc only when memory is
-    // short; a first block that cannot be allocated is allocated by the receive thread later.
-    GroupListener();
+    // Not joined, no thread, an empty queue, no block yet. The socket's receive buffer is
+    // asked for `receiveBufferBytes` (the benchmarks ask for what an ordinary user is
+    // granted). Throws std::bad_alloc only when memory is short.
+    explicit GroupListener(int receiveBufferBytes = kReceiveBufferBytes);
     // Stops a running receive thread first, leaves the group if joined, frees every queued
-    // block and closes the socket.
+    // block and closes the socket. Every block taken off the queue must have been let go of.
     ~GroupListener();
     GroupListener(const GroupListener&) = delete;
     GroupListener& operator=(const GroupListener&) = delete;
@@ -111,37 +99,36 @@ public:
     void Start();
 
     // Ends the receive thread, if any, and waits for it; does not leave the group.
-    // Datagrams that arrive afterwards wait in the socket.
+    // Datagrams that arrive afterwards wait in the socket. Gives back to the system the
+    // memory of every block not queued or being delivered, and that of the others as
+    // they are let go of.
     void Stop();
 
     // Appends a block to the queue as if the receive thread had just received it (a fuzz
-    // target without sockets feeds deliveries this way). Any thread; throws
-    // std::bad_alloc when the queue cannot grow (the block is freed then).
-    void Append(std::unique_ptr<ReceiveBlock> block);
+    // target without sockets feeds deliveries this way, with blocks of MakeLoneBlock).
+    // Any thread; throws std::bad_alloc when the queue cannot grow (the block is let go
+    // of then).
+    void Append(BlockPtr block);
 
     // The oldest received block, now the caller's, or null when the queue is empty.
-    // Delivery calls it without holding any lock of its own, and handles the block after.
-    std::unique_ptr<ReceiveBlock> TakeFront();
-
-    // Hands a delivered block back for the receive thread to use again (freed when enough
-    // are kept already). Any thread; null is ignored.
-    void Recycle(std::unique_ptr<ReceiveBlock> block);
+    // Delivery calls it without holding any lock of its own, and handles the block after;
+    // letting go of it hands it back for the receive thread to fill again.
+    BlockPtr TakeFront();
 
     size_t QueuedBlocks();
-    // Delivered blocks kept for the receive thread to fill again.
-    size_t SpareBlocks();
+    // Blocks the receive thread can fill without asking the system for memory.
+    size_t KeptBlocks() { return pool.KeptBlocks(); }
+    // The memory the listener's blocks take from the system.
+    size_t BlockBytes() { return pool.SlabBytes(); }
 
 private:
     void ReceiveLoop();
-    // A spare block, or null when none is kept.
-    std::unique_ptr<ReceiveBlock> TakeSpare();
-    // A spare block handed back within kSpareWait while the socket has room, or null
-    // (also when stopped or left).
-    std::unique_ptr<ReceiveBlock> WaitForSpare();
-    // The block the next receive fills: a spare, else a fresh one; null when none can be had.
-    std::unique_ptr<ReceiveBlock> NextBlock();
-    // Frees the spare blocks beyond kSpareBlocksKept, outside queueLock.
-    void TrimSpares();
+    // A block handed back within kSpareWait while the socket has room, or null (also
+    // when stopped or left).
+    BlockPtr WaitForSpare();
+    // The block the next receive fills: a kept one, else a fresh one; null when none can
+    // be had.
+    BlockPtr NextBlock();
     bool ReceiveInto(ReceiveBlock& block);
     void EndReceiveThread();
     // Makes a waiting receive thread look at its flags now.
@@ -159,20 +146,22 @@ private:
     // only, not to the group, and a join naming no interface joins on every multicast
     // interface of the machine (loopback excepted).
     ACE_SOCK_Dgram_Mcast groupSocket{static_cast<ACE_SOCK_Dgram_Mcast::options>(2)};
+    const int receiveBufferBytes;
     std::atomic<bool> stopRequested{true};
-    std::mutex queueLock;
-    // The block the next receive fills; null only after an allocation failed.
-    std::unique_ptr<ReceiveBlock> currentBlock;
-    std::deque<std::unique_ptr<ReceiveBlock>> queue;
-    // Delivered blocks waiting to be filled again; under queueLock.
-    std::vector<std::unique_ptr<ReceiveBlock>> spareBlocks;
-    // Set by a receive thread waiting for a spare: the next Recycle wakes it.
-    std::atomic<bool> awaitingSpare{false};
-    // Receive thread only: whether a spare was found since a wait for one last ended empty.
-    bool sparesReturning = false;
-    std::thread receiveThread;
-    // The receive thread's waits, which the host's thread can end early.
+    // The receive thread's waits, which the host's thread can end early, and a block
+    // handed back while the thread waits for one.
     ReceiveWait wait;
+    // Declared before every block, so that it outlives them all.
+    BlockPool pool{&wait};
+    std::mutex queueLock;
+    // The block the next receive fills; null before the first and after Stop, or when no
+    // memory could be had.
+    BlockPtr currentBlock;
+    std::deque<BlockPtr> queue;
+    // Receive thread only: the pool's count of blocks handed back when a wait for one
+    // last ended empty.
+    uint64_t returnsAtEmptyWait = 0;
+    std::thread receiveThread;
 };
 
 }  // namespace tide

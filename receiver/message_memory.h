@@ -1,11 +1,10 @@
-// Memory for a message's reassembly buffer, the part of the listener that differs between
-// systems (message_memory_posix.cpp: huge pages where Linux offers them;
-// message_memory_windows.cpp: the heap). A message's buffer is written once through, from
-// memory the process has never touched: each small page costs a fault the first time
-// (16 384 of them for a 64 MiB message), a huge page one fault for 512 of them. But a
-// huge page is resident whole once any byte of it is written, and a peer names a
-// fragment's offset at will: so a block starts with small pages only, and huge pages
-// back only the bytes that continue a message in order from its start.
+// Memory for a message's reassembly buffer. A message's buffer is written once through,
+// from memory the process has never touched: each small page costs a fault the first time
+// (16 384 of them for a 64 MiB message), a large page one fault for 512 of them
+// (receiver/system_pages.h). But a large page is resident whole once any byte of it is
+// written, and a peer names a fragment's offset at will: so a block starts with small
+// pages only, and large pages back only the bytes that continue a message in order from
+// its start.
 #pragma once
 
 #include <cstddef>

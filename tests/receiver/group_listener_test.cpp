@@ -68,7 +68,7 @@ TEST_F(ListenerOnTheGroup, QueuesWhatAHandlerCouldBeGivenInArrivalOrderWithSende
     ASSERT_TRUE(WaitForQueued(listener, 3));
     const int32_t lengths[] = {kDatagramBytes, kHeaderBytes, kDatagramBytes};
     for (uint8_t i = 0; i < 3; ++i) {
-        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        BlockPtr block = listener.TakeFront();
         ASSERT_TRUE(block);
         EXPECT_EQ(block->length, lengths[i]) << "datagram " << int{i};
         EXPECT_EQ(MarkOf(*block), i + 1);
@@ -78,69 +78,76 @@ TEST_F(ListenerOnTheGroup, QueuesWhatAHandlerCouldBeGivenInArrivalOrderWithSende
     EXPECT_FALSE(listener.TakeFront());
 }
 
-TEST_F(ListenerOnTheGroup, ARecycledBlockIsFilledAgainWithTheNewDatagramsLength) {
+TEST_F(ListenerOnTheGroup, ABlockLetGoOfIsFilledAgainWithTheNewDatagramsLength) {
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
     listener.Start();
     sender.Send(Marked(kDatagramBytes, 1));
     ASSERT_TRUE(WaitForQueued(listener, 1));
-    std::unique_ptr<ReceiveBlock> first = listener.TakeFront();
-    const ReceiveBlock* recycled = first.get();
-    listener.Recycle(std::move(first));
-    // The receive thread may hold a fresh block already; the one after it is the spare.
+    BlockPtr first = listener.TakeFront();
+    const ReceiveBlock* handedBack = first.get();
+    first.reset();
+    // The receive thread holds the next block already; the one after it is the first one.
     sender.Send(Marked(100, 2));
     sender.Send(Marked(100, 3));
     ASSERT_TRUE(WaitForQueued(listener, 2));
     bool reused = false;
     for (uint8_t mark = 2; mark <= 3; ++mark) {
-        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
+        BlockPtr block = listener.TakeFront();
         EXPECT_EQ(block->datagram[kIndexOffset], mark);
         EXPECT_EQ(block->length, 100);
-        reused = reused || block.get() == recycled;
+        reused = reused || block.get() == handedBack;
     }
     EXPECT_TRUE(reused);
-    listener.Recycle(nullptr);
 }
 
 // A burst that comes soon after another is received into the first one's blocks (fresh
-// memory would cost page faults for every datagram, and datagrams with them); after a
-// quiet spell all but a few go back to the system.
+// memory would cost page faults, and datagrams with them); after a quiet spell the memory
+// goes back to the system, but for the reserve.
 TEST_F(ListenerOnTheGroup, ASecondBurstIsReceivedIntoTheFirstOnesBlocksUntilAQuietSpell) {
-    constexpr size_t kBurst = 100;
+    constexpr size_t kBurst = 3 * BlockPool::kBlocksPerSlab;
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
     listener.Start();
     for (size_t i = 0; i < kBurst; ++i) sender.Send(Marked(kDatagramBytes, 1));
     ASSERT_TRUE(WaitForQueued(listener, kBurst));
     std::set<const ReceiveBlock*> first;
-    for (size_t i = 0; i < kBurst; ++i) {
-        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
-        first.insert(block.get());
-        listener.Recycle(std::move(block));
-    }
-    EXPECT_EQ(listener.SpareBlocks(), kBurst);
+    while (BlockPtr block = listener.TakeFront()) first.insert(block.get());
+    const size_t held = listener.BlockBytes();
+    EXPECT_GE(held, kBurst * sizeof(ReceiveBlock));
+    EXPECT_LE(held, (kBurst / BlockPool::kBlocksPerSlab + 1) * BlockPool::kSlabBytes);
 
     for (size_t i = 0; i < kBurst; ++i) sender.Send(Marked(kDatagramBytes, 2));
     ASSERT_TRUE(WaitForQueued(listener, kBurst));
     size_t reused = 0;
-    for (size_t i = 0; i < kBurst; ++i) {
-        std::unique_ptr<ReceiveBlock> block = listener.TakeFront();
-        reused += first.count(block.get());
-        listener.Recycle(std::move(block));
-    }
+    while (BlockPtr block = listener.TakeFront()) reused += first.count(block.get());
     // The block the thread held when the first burst ended takes the first datagram.
-    EXPECT_GE(reused, kBurst - 1);
+    EXPECT_EQ(reused, kBurst - 1);
+    EXPECT_EQ(listener.BlockBytes(), held) << "no memory beyond the first burst's";
 
-    EXPECT_TRUE(testing::WaitUntil([&] { return listener.SpareBlocks() == kSpareBlocksKept; },
-                                   kSpareHoldTime + kArrivalWait))
-        << listener.SpareBlocks() << " spares kept after a quiet spell";
+    EXPECT_TRUE(testing::WaitUntil([&] { return listener.BlockBytes() == kReserveSlabs * BlockPool::kSlabBytes; },
+                                   kQuietTime + kArrivalWait))
+        << listener.BlockBytes() << " bytes kept after a quiet spell";
 }
 
-TEST_F(ListenerOnTheGroup, StopGivesBackTheSparesBeyondThoseKeptForGood) {
+// Stopped, a listener keeps only the memory of blocks still queued, and gives that back
+// as they are delivered.
+TEST_F(ListenerOnTheGroup, StopGivesBackEveryBlockNotQueuedAndTheRestAsTheyAreDelivered) {
+    const size_t burst = BlockPool::kBlocksPerSlab + 1;
     ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
     listener.Start();
-    for (size_t i = 0; i < 2 * kSpareBlocksKept; ++i) listener.Recycle(std::make_unique<ReceiveBlock>());
-    EXPECT_EQ(listener.SpareBlocks(), 2 * kSpareBlocksKept);
+    for (size_t i = 0; i < 2 * burst; ++i) sender.Send(Marked(100, 1));
+    ASSERT_TRUE(WaitForQueued(listener, 2 * burst));
+    for (size_t i = 0; i < burst; ++i) listener.TakeFront();
     listener.Stop();
-    EXPECT_EQ(listener.SpareBlocks(), kSpareBlocksKept);
+    EXPECT_EQ(listener.QueuedBlocks(), burst);
+    EXPECT_LE(listener.BlockBytes(), 2 * BlockPool::kSlabBytes);
+    while (listener.TakeFront()) {
+    }
+    EXPECT_EQ(listener.BlockBytes(), 0u);
+    // Started again, it takes memory as it needs it.
+    listener.Start();
+    sender.Send(Marked(100, 2));
+    ASSERT_TRUE(WaitForQueued(listener, 1));
+    EXPECT_EQ(listener.TakeFront()->datagram[kIndexOffset], 2);
 }
 
 TEST_F(ListenerOnTheGroup, StartBeforeJoinReceivesOnceJoined) {
