@@ -502,7 +502,8 @@ void ReceiveMessage(const std::string& who, long bytes, const char* group, uint1
             store.Keep();
             last = Clock::now();
             const DatagramHeader header = ReadHeader(place);
-            if (header.data_tsize != bytes || header.tcount < 1 || header.tindex < 1 || header.tindex > header.tcount)
+            if (header.data_tsize != bytes || header.tcount < 1 || header.tindex < 1 ||
+                header.tindex > header.tcount)
                 continue;
             if (missing < 0) {
                 fragments.assign(static_cast<size_t>(header.tcount), false);
@@ -634,7 +635,8 @@ int main(int argc, char** argv) {
     } else if (row == "send-plugin") {
         std::printf("%s %.1f datagrams/s\n", row.c_str(), SendPlugin(count, plugins));
     } else if (row == "receive-raw" || row == "receive-raw-fresh" || row == "receive-raw-slab" ||
-               row == "receive-listener" || row == "receive-listener-second" || row == "receive-listener-warm") {
+               row == "receive-listener" || row == "receive-listener-second" ||
+               row == "receive-listener-warm") {
         Received got = row == "receive-raw"               ? ReceiveRaw(count)
                        : row == "receive-raw-fresh"       ? ReceiveRawFresh(count)
                        : row == "receive-raw-slab"        ? ReceiveRawSlab(count)

@@ -45,8 +45,9 @@ namespace {
 constexpr size_t kLeaving = std::numeric_limits<size_t>::max();
 
 BlockSlab* NewSlab(BlockPool* pool) {
-    uint8_t* memory = kSystemPages ? MapPages(BlockPool::kSlabBytes, true)
-                                   : static_cast<uint8_t*>(::operator new(BlockPool::kSlabBytes, std::nothrow));
+    uint8_t* memory = kSystemPages
+                          ? MapPages(BlockPool::kSlabBytes, true)
+                          : static_cast<uint8_t*>(::operator new(BlockPool::kSlabBytes, std::nothrow));
     if (!memory) return nullptr;
     auto* slab = new (std::nothrow) BlockSlab(memory, pool);
     if (slab) return slab;

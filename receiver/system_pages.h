@@ -32,8 +32,9 @@ constexpr bool kSystemPages = true;
 
 // `bytes` rounded up to whole large pages; 0 when that does not fit in a size_t.
 constexpr size_t LargePagesFor(size_t bytes) {
-    return bytes > SIZE_MAX - (kLargePageBytes - 1) ? 0
-                                                    : (bytes + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;
+    return bytes > SIZE_MAX - (kLargePageBytes - 1)
+               ? 0
+               : (bytes + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;
 }
 
 // `bytes` bytes (a multiple of kLargePageBytes) of zeroed memory, aligned to kLargePageBytes

@@ -26,7 +26,8 @@ uint8_t* MapPages(size_t bytes, bool largeNow) {
     if (bytes == 0 || bytes + kLargePageBytes < bytes) return nullptr;
     // One large page more than needed, so that an aligned run of `bytes` lies inside; the
     // ends beyond it go back at once.
-    void* mapped = mmap(nullptr, bytes + kLargePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        mmap(nullptr, bytes + kLargePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return nullptr;
     const auto start = reinterpret_cast<uintptr_t>(mapped);
     const uintptr_t aligned = (start + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;

@@ -123,8 +123,9 @@ TEST_F(ListenerOnTheGroup, ASecondBurstIsReceivedIntoTheFirstOnesBlocksUntilAQui
     EXPECT_EQ(reused, kBurst - 1);
     EXPECT_EQ(listener.BlockBytes(), held) << "no memory beyond the first burst's";
 
-    EXPECT_TRUE(testing::WaitUntil([&] { return listener.BlockBytes() == kReserveSlabs * BlockPool::kSlabBytes; },
-                                   kQuietTime + kArrivalWait))
+    EXPECT_TRUE(
+        testing::WaitUntil([&] { return listener.BlockBytes() == kReserveSlabs * BlockPool::kSlabBytes; },
+                           kQuietTime + kArrivalWait))
         << listener.BlockBytes() << " bytes kept after a quiet spell";
 }
 
