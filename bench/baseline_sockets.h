@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace tide::bench {
+#include "receiver/datagram.h"
 
-constexpr int kDatagramBytes = 20512;
+namespace tide::bench {
 
 inline sockaddr_in GroupAddress(const char* group, uint16_t port) {
     sockaddr_in address{};
@@ -42,14 +42,19 @@ inline int JoinedSocket(const char* group, uint16_t port, int bufferBytes) {
     return fd;
 }
 
-// Sends `count` datagrams of kDatagramBytes as fast as sendto goes.
+// Sends `count` datagrams of kDatagramBytes as fast as sendto goes: the fragments of one
+// binary message, so that a listener keeps every one (it drops what no handler could be
+// given).
 inline void SendBurst(const char* group, uint16_t port, long count) {
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to = GroupAddress(group, port);
     std::vector<uint8_t> datagram(kDatagramBytes, 0x5A);
-    datagram[0] = 0;  // binary, so that a receiver that looks takes it as a fragment
-    for (long i = 0; i < count; ++i)
+    const auto fragments = static_cast<int32_t>(count);
+    for (int32_t i = 0; i < fragments; ++i) {
+        WriteHeader(datagram.data(), {kTypeBinary, 1, fragments * kFragmentBytes, i * kFragmentBytes, kFragmentBytes,
+                                      fragments, i + 1});
         sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
     close(fd);
 }
 

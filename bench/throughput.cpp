@@ -12,7 +12,7 @@
 //   tide_throughput receive-message raw|listener BYTES GROUP PORT BUFFER
 //                                                     (one message to a receiver whose socket
 //                                                      buffer is BUFFER bytes: prints "ready",
-//                                                      then "complete T" or "incomplete 0")
+//                                                      then "complete T" or "incomplete N")
 //   tide_throughput receive-copy BYTES GROUP PORT THREADS (the fair limit of binary delivery:
 //                                                      prints "ready", then "complete T")
 //   tide_throughput receive-busy DATAGRAMS GROUP PORT (a raw loop beside a busy thread, as a
@@ -471,8 +471,8 @@ Received ReceiveListenerWarm(long datagrams) {
 // The raw receiver keeps every datagram in slabs and counts the fragments; the listener's
 // blocks are put together by the reassembly deliveries use, on this thread, which looks
 // at the queue every 100 us when it is empty (as a host's notifications would come).
-// Prints "ready" once joined, then "complete T" (monotonic seconds) or "incomplete 0"
-// once nothing has come for a second.
+// Prints "ready" once joined, then "complete T" (monotonic seconds) or "incomplete N"
+// (the fragments that came) once nothing has come for a second.
 void ReceiveMessage(const std::string& who, long bytes, const char* group, uint16_t port, int bufferBytes) {
     const bool raw = who == "raw";
     int fd = raw ? JoinedSocket(group, port, bufferBytes) : -1;
@@ -530,11 +530,12 @@ void ReceiveMessage(const std::string& who, long bytes, const char* group, uint1
     const double completed = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
     if (fd >= 0) close(fd);
     listener.Stop();
+    const long came = raw ? static_cast<long>(fragments.size()) - missing : reassembly.fragmentsIn();
     reassembly.Free();
     if (complete) {
         std::printf("complete %.6f\n", completed);
     } else {
-        std::printf("incomplete 0\n");
+        std::printf("incomplete %ld\n", came);
     }
 }
 
