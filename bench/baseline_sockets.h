@@ -51,8 +51,8 @@ inline void SendBurst(const char* group, uint16_t port, long count) {
     std::vector<uint8_t> datagram(kDatagramBytes, 0x5A);
     const auto fragments = static_cast<int32_t>(count);
     for (int32_t i = 0; i < fragments; ++i) {
-        WriteHeader(datagram.data(), {kTypeBinary, 1, fragments * kFragmentBytes, i * kFragmentBytes, kFragmentBytes,
-                                      fragments, i + 1});
+        WriteHeader(datagram.data(), {kTypeBinary, 1, fragments * kFragmentBytes, i * kFragmentBytes,
+                                      kFragmentBytes, fragments, i + 1});
         sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
     close(fd);

@@ -20,6 +20,10 @@ trap 'rm -f "$RAW"' EXIT
 SEND_DATAGRAMS=3277        # one 64 MiB block
 MESSAGE_BYTES=$((64 * 1024 * 1024))
 BURST_DATAGRAMS=20000
+# A 50 MB message to a receiver whose socket buffer is what an ordinary user is granted:
+# net.core.rmem_max as this machine has it, and 8 MiB; twice per round, each.
+FILE_BYTES=50000000
+RMEM_MAX="$(cat /proc/sys/net/core/rmem_max 2>/dev/null || echo 212992)"
 TEXT_DATAGRAMS=50000
 # Texts queued and then delivered for the host thread's CPU per text, and under callgrind
 # (a fixed count: instructions are deterministic) for the instructions per text.
@@ -32,17 +36,19 @@ say() { printf '  %s\n' "$*" >&2; }
 
 # One binary message received by another process (ROW, then the command that prints
 # "ready" and then "complete T"), sent by this one: its rate in MB/s from the first datagram
-# sent to the whole message put together.
+# sent to the whole message put together. BYTES and PORT default to the 64 MiB message's.
 message_row() {
-    local row="$1"
+    local row="$1" bytes="${BYTES:-$MESSAGE_BYTES}" port="${PORT:-46301}"
     shift
     coproc MESSAGE { "$@"; }
     read -r ready <&"${MESSAGE[0]}"
-    read -r _ began _ < <("$THROUGHPUT" send-message "$MESSAGE_BYTES" 239.255.63.1 46301)
+    read -r _ began _ < <("$THROUGHPUT" send-message "$bytes" 239.255.63.1 "$port")
     read -r state completed <&"${MESSAGE[0]}"
     wait "$MESSAGE_PID" 2>/dev/null
-    emit "$row" "$(awk -v b="$MESSAGE_BYTES" -v s="$began" -v e="$completed" \
-        'BEGIN {printf "%.1f", (e > s) ? b / (e - s) / 1e6 : 0}')" MB/s
+    if [ "$state" = complete ]; then
+        emit "$row" "$(awk -v b="$bytes" -v s="$began" -v e="$completed" \
+            'BEGIN {printf "%.1f", (e > s) ? b / (e - s) / 1e6 : 0}')" MB/s
+    fi
     emit "$row-complete" "$([ "$state" = complete ] && echo 1 || echo 0)" "runs"
 }
 
@@ -56,10 +62,24 @@ for round in $(seq "$ROUNDS"); do
             emit "$row" "$value" "$unit"
         done
     done
-    for row in receive-raw receive-raw-fresh receive-listener receive-listener-second receive-listener-warm; do
-        read -r _ count _ rate _ < <("$THROUGHPUT" "$row" "$BURST_DATAGRAMS")
+    for row in receive-raw receive-raw-fresh receive-raw-slab receive-listener receive-listener-second \
+        receive-listener-warm; do
+        read -r _ count _ rate _ before peak after _ < <("$THROUGHPUT" "$row" "$BURST_DATAGRAMS")
         emit "$row" "$count" datagrams
         emit "$row-rate" "$rate" datagrams/s
+        if [ "$row" = receive-listener ]; then
+            emit listener-resident-before "$before" MiB
+            emit listener-resident-peak "$peak" MiB
+            emit listener-resident-after "$after" MiB
+        fi
+    done
+    for _ in 1 2; do
+        for buffer in "$RMEM_MAX:rmem-max" "8388608:8mib"; do
+            for who in raw listener; do
+                BYTES="$FILE_BYTES" PORT=46307 message_row "file-$who-${buffer#*:}" \
+                    "$THROUGHPUT" receive-message "$who" "$FILE_BYTES" 239.255.63.1 46307 "${buffer%%:*}"
+            done
+        done
     done
     message_row receive-copy "$THROUGHPUT" receive-copy "$MESSAGE_BYTES" 239.255.63.1 46301 1
     message_row receive-copy-2 "$THROUGHPUT" receive-copy "$MESSAGE_BYTES" 239.255.63.1 46301 2
@@ -146,7 +166,7 @@ awk '
     function ratio(row, base, scale) { return (base in m && m[base] > 0) ? sprintf("%.3f x %s", m[row] * scale / m[base], base) : "" }
     END {
         print "row,median,unit,ratio,baseline" > CSV
-        printf "%-26s %16s  %-14s %s\n", "row", "median", "unit", "ratio to the raw baseline"
+        printf "%-34s %16s  %-14s %s\n", "row", "median", "unit", "ratio to the raw baseline"
         for (i = 1; i <= n; i++) {
             r = rows[i]; text = ""; base = ""; scale = 1
             # Each row beside its fair limit: the raw loop that does the same work.
@@ -154,12 +174,11 @@ awk '
             # A large message is read from memory the cache does not hold: the raw loop that
             # does the same is the limit a sender of one can reach.
             if (r == "send-sender" || r == "send-plugin") base = "send-raw-block"
-            # A burst kept whole is kept in fresh memory.
-            if (r == "receive-raw-fresh" || r == "receive-listener" || r == "receive-listener-warm") base = "receive-raw-fresh"
-            if (r == "receive-raw-fresh-rate" || r == "receive-listener-rate" || r == "receive-listener-warm-rate") base = "receive-raw-fresh-rate"
-            # A second burst meets the blocks the first one left: as warm as the warm row.
-            if (r == "receive-listener-second") base = "receive-listener-warm"
-            if (r == "receive-listener-second-rate") base = "receive-listener-warm-rate"
+            # A burst kept whole, against the raw loop that keeps nothing; the rows of the listener
+            # also against the raw loop that keeps every datagram in slabs of its kind.
+            if (r ~ /^receive-raw-(fresh|slab)(-rate)?$/ || r ~ /^receive-listener/) base = (r ~ /-rate$/) ? "receive-raw-rate" : "receive-raw"
+            # A 50 MB message through the listener, against the raw loop with the same buffer.
+            if (r ~ /^file-listener-/) { base = r; sub(/listener/, "raw", base) }
             if (r == "deliver-text" || r == "iperf-received") base = "receive-raw-rate"
             # A message is put together in fresh memory: against the one-thread loop, the
             # faster raw loop on this machine (the two-thread one, built as the listener is,
@@ -168,9 +187,15 @@ awk '
             if (r == "deliver-binary") base = "receive-copy"
             if (r == "deliver-binary") text = ratio(r, "receive-copy-2", 1)
             if (base != "") text = ratio(r, base, scale) (text != "" ? ", " text : "")
-            if (r == "receive-listener" || r == "receive-listener-warm" || r == "receive-raw-fresh") text = text ", " ratio(r, "receive-raw", 1)
+            if (r ~ /^receive-listener/) text = text ", " ratio(r, (r ~ /-rate$/) ? "receive-raw-slab-rate" : "receive-raw-slab", 1)
+            # Texts lost while the host is busy, against what the raw loop loses under the same load.
+            if (r == "deliver-text-lost") { base = "receive-busy-lost"; text = ratio(r, base, 1) }
+            # Memory at the peak and after the quiet time, beside what it was before the burst.
+            if (r == "listener-resident-peak" || r == "listener-resident-after") {
+                base = "listener-resident-before"; text = sprintf("%+.1f MiB against %s", m[r] - m[base], base)
+            }
             if (r == "send-sender" || r == "send-plugin") text = text ", " ratio(r, "send-raw", 1)
-            printf "%-26s %16.2f  %-14s %s\n", r, m[r], u[r], text
+            printf "%-34s %16.2f  %-14s %s\n", r, m[r], u[r], text
             split(text, parts, " ")
             printf "%s,%s,%s,%s,%s\n", r, m[r], u[r], parts[1], base >> CSV
         }
