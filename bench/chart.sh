@@ -8,7 +8,7 @@ CSV="$1"
 CHART="$2"
 ROUNDS="${3:-several}"
 DATA="$(mktemp -d)"
-trap 'rm -rf "$DATA"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$DATA"' EXIT
 
 # panel  row  baseline  label  short name (of a row others are measured against);
 # a row that is its own baseline is drawn grey.
@@ -22,7 +22,7 @@ burst receive-raw receive-raw raw_recv_loop,_keeps_nothing raw_recv
 burst receive-raw-slab receive-raw-slab raw_loop,_keeps_all_in_slabs raw_slab
 burst receive-raw-fresh receive-raw raw_loop,_keeps_all_in_fresh_heap -
 burst receive-listener receive-raw GroupListener,_cold -
-burst receive-listener-warm receive-raw GroupListener,_warm_heap -
+burst receive-listener-warm receive-raw GroupListener,_warm_machine -
 burst receive-listener-second receive-raw GroupListener,_second_burst -
 delivery receive-raw-rate receive-raw-rate raw_recv_loop raw_recv
 delivery deliver-text receive-raw-rate text_to_a_Lua_handler -
@@ -50,8 +50,8 @@ for panel in sending burst delivery lost file; do
         FNR == NR { value[$1] = $2; next }
         { gsub("_", " ", $4); gsub("_", " ", $5); short[$2] = $5 }
         $1 == panel && ($2 in value) {
-            ratio = ($3 in value && value[$3] > 0) ? value[$2] / value[$3] : 0
-            label = $2 == $3 ? "baseline" : sprintf("%.2f×\\nof %s", ratio, short[$3])
+            ratio = ($3 in value && value[$3] > 0) ? value[$2] / value[$3] : -1
+            label = $2 == $3 ? "baseline" : ratio < 0 ? sprintf("%g,\\n%s: 0", value[$2], short[$3]) : sprintf("%.2f×\\nof %s", ratio, short[$3])
             # grey for a baseline, blue for the rest (colours as 0xRRGGBB)
             printf "%d\t%s\t%s\t%s\t%d\n", n++, value[$2], $4, label, $2 == $3 ? 10066329 : 4487082
         }' "$DATA/values" "$DATA/layout" >"$DATA/$panel"
@@ -62,8 +62,9 @@ plot_panel() {  # FILE TITLE Y-LABEL
     cat <<PANEL
 set title "$2"
 set ylabel "$3"
+set autoscale xy
 stats "$1" using 2 nooutput
-set yrange [0:STATS_max * 1.25]
+set yrange [0:(STATS_max > 0 ? STATS_max * 1.25 : 1)]
 set xrange [-0.6:STATS_records - 0.4]
 plot "$1" using 1:2:5:xtic(3) with boxes lc rgb variable, \\
      "" using 1:2:4 with labels offset 0,1.5 font ",9"
@@ -85,8 +86,8 @@ set bmargin 7
 $(plot_panel "$DATA/sending" "Sending" "datagrams per second")
 $(plot_panel "$DATA/burst" "A burst of 20000 datagrams, none delivered" "datagrams kept")
 $(plot_panel "$DATA/delivery" "Delivery to script handlers" "datagrams per second")
-$(plot_panel "$DATA/lost" "50000 texts while the host is busy delivering" "texts lost")
 set format y "%.0f"
+$(plot_panel "$DATA/lost" "50000 texts while the host is busy delivering" "texts lost")
 $(plot_panel "$DATA/file" "A 50 MB message, socket buffer as an ordinary user's" "runs it arrived whole")
 unset multiplot
 PLOT

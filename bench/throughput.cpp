@@ -22,7 +22,6 @@
 //   tide_throughput send-texts DATAGRAMS GROUP PORT   (a burst of short text datagrams)
 //   tide_throughput send-message BYTES GROUP PORT     (one binary message at full speed;
 //                                                      prints when it began, monotonic seconds)
-#include <malloc.h>
 #include <sys/resource.h>
 
 #include <atomic>
@@ -404,6 +403,23 @@ void ReceiveCopy(long bytes, const char* group, uint16_t port, int threads) {
     }
 }
 
+// The listener's queue once its count stops growing.
+size_t SettledQueue(GroupListener& listener) {
+    size_t queued = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMilliseconds));
+        const size_t now = listener.QueuedBlocks();
+        if (now == queued) return queued;
+        queued = now;
+    }
+}
+
+// Every queued block let go of, as deliveries do.
+void DeliverAll(GroupListener& listener) {
+    while (listener.TakeFront()) {
+    }
+}
+
 Received ReceiveListener(long datagrams, bool second = false) {
     GroupListener listener;
     if (listener.Join(kPort, kWideGroup) != 0) {
@@ -411,58 +427,43 @@ Received ReceiveListener(long datagrams, bool second = false) {
         std::exit(2);
     }
     listener.Start();
-    // Settled once the count stops growing.
-    auto settle = [&] {
-        size_t queued = 0;
-        for (;;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMilliseconds));
-            size_t now = listener.QueuedBlocks();
-            if (now == queued) return queued;
-            queued = now;
-        }
-    };
-    // Delivered: every block let go of, as deliveries do.
-    auto deliver = [&] {
-        while (listener.TakeFront()) {
-        }
-    };
     if (second) {
         // A first burst, delivered, then the one measured.
         SendBurst(kGroup, kPort, datagrams);
-        settle();
-        deliver();
+        SettledQueue(listener);
+        DeliverAll(listener);
     }
     Received got{};
     got.residentBefore = ResidentMiB();
     auto start = Clock::now();
     SendBurst(kGroup, kPort, datagrams);
     double burst = Seconds(start);
-    const size_t queued = settle();
+    const size_t queued = SettledQueue(listener);
     got.datagrams = static_cast<double>(queued);
     got.perSecond = queued / burst;
     got.residentPeak = ResidentMiB();
-    deliver();
+    DeliverAll(listener);
     std::this_thread::sleep_for(kQuietTime + 3 * kReceiveTimeout);
     got.residentAfter = ResidentMiB();
     listener.Stop();
     return got;
 }
 
-// The same, with the heap warmed beforehand: memory for every block the burst needs
-// faulted in and handed back to the allocator, kept by it, and shared by all threads.
-// When blocks came from the heap, this was what the listener received when fresh memory
-// cost nothing; its blocks now come from slabs of their own, so this tells whether
-// anything the listener still takes from the heap costs it datagrams.
+// The same in a process that has just kept a burst as large in another listener, now
+// gone: memory new to the listener, but that the system handed out and took back a
+// moment ago. A burst that follows a rest finds the system's memory cold again (on a
+// virtual machine that gives free memory back to its host, the first touch of it costs
+// the host's fault as well), which is what receive-listener measures.
 Received ReceiveListenerWarm(long datagrams) {
-    mallopt(M_ARENA_MAX, 1);
-    mallopt(M_TRIM_THRESHOLD, INT32_MAX);
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    std::vector<ReceiveBlock*> blocks(static_cast<size_t>(datagrams) + 64);
-    for (ReceiveBlock*& block : blocks) {
-        block = new ReceiveBlock;
-        std::memset(block->datagram, 0, sizeof block->datagram);
+    {
+        GroupListener earlier;
+        if (earlier.Join(kPort, kWideGroup) != 0) std::exit(2);
+        earlier.Start();
+        SendBurst(kGroup, kPort, datagrams);
+        SettledQueue(earlier);
+        DeliverAll(earlier);
+        earlier.Stop();
     }
-    for (ReceiveBlock* block : blocks) delete block;
     return ReceiveListener(datagrams);
 }
 
