@@ -41,10 +41,15 @@ say() { printf '  %s\n' "$*" >&2; }
 message_row() {
     local row="$1" bytes="${BYTES:-$MESSAGE_BYTES}" port="${PORT:-46301}"
     shift
+    local out
     coproc MESSAGE { "$@"; }
-    read -r ready <&"${MESSAGE[0]}"
+    # Read through a copy of its output: bash forgets a coprocess's descriptors once it
+    # has ended, which it may have before its last line is read.
+    exec {out}<&"${MESSAGE[0]}"
+    read -r ready <&"$out"
     read -r _ began _ < <("$THROUGHPUT" send-message "$bytes" 239.255.63.1 "$port")
-    read -r state completed <&"${MESSAGE[0]}"
+    read -r state completed <&"$out"
+    exec {out}<&-
     wait "$MESSAGE_PID" 2>/dev/null
     if [ "$state" = complete ]; then
         emit "$row" "$(awk -v b="$bytes" -v s="$began" -v e="$completed" \
@@ -94,9 +99,11 @@ for round in $(seq "$ROUNDS"); do
         # first datagram sent to the whole message in the handler.
         message_row deliver-binary "$TIDEHOST" "$HERE/deliver_binary.lua" 239.255.63.1 46301 "$MESSAGE_BYTES"
         coproc TEXTS { "$TIDEHOST" "$HERE/deliver_text.lua" 239.255.63.2 46302 "$TEXT_DATAGRAMS"; }
-        read -r ready <&"${TEXTS[0]}"
+        exec {out}<&"${TEXTS[0]}"
+        read -r ready <&"$out"
         "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.2 46302 >/dev/null
-        read -r delivered rate <&"${TEXTS[0]}"
+        read -r delivered rate <&"$out"
+        exec {out}<&-
         wait "$TEXTS_PID" 2>/dev/null
         emit deliver-text "$rate" datagrams/s
         emit deliver-text-count "$delivered" datagrams
@@ -104,9 +111,11 @@ for round in $(seq "$ROUNDS"); do
         # same load (a receive thread and a thread that never rests).
         emit deliver-text-lost "$(( TEXT_DATAGRAMS - delivered ))" datagrams
         coproc BUSY { "$THROUGHPUT" receive-busy "$TEXT_DATAGRAMS" 239.255.63.6 46306; }
-        read -r ready <&"${BUSY[0]}"
+        exec {out}<&"${BUSY[0]}"
+        read -r ready <&"$out"
         "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.6 46306 >/dev/null
-        read -r received <&"${BUSY[0]}"
+        read -r received <&"$out"
+        exec {out}<&-
         wait "$BUSY_PID" 2>/dev/null
         emit receive-busy-lost "$(( TEXT_DATAGRAMS - received ))" datagrams
         read -r delivered cpu < <("$TIDEHOST" "$HERE/text_cost.lua" 239.255.63.5 46305 "$COST_TEXTS")
