@@ -41,16 +41,17 @@ say() { printf '  %s\n' "$*" >&2; }
 message_row() {
     local row="$1" bytes="${BYTES:-$MESSAGE_BYTES}" port="${PORT:-46301}"
     shift
-    local out
+    local out pid
     coproc MESSAGE { "$@"; }
-    # Read through a copy of its output: bash forgets a coprocess's descriptors once it
-    # has ended, which it may have before its last line is read.
+    # Read through a copy of its output, and waited for by a copy of its process id: bash
+    # forgets both once the coprocess has ended, which it may have before its last line is read.
     exec {out}<&"${MESSAGE[0]}"
+    pid=$MESSAGE_PID
     read -r ready <&"$out"
     read -r _ began _ < <("$THROUGHPUT" send-message "$bytes" 239.255.63.1 "$port")
     read -r state completed <&"$out"
     exec {out}<&-
-    wait "$MESSAGE_PID" 2>/dev/null
+    wait "$pid" 2>/dev/null
     if [ "$state" = complete ]; then
         emit "$row" "$(awk -v b="$bytes" -v s="$began" -v e="$completed" \
             'BEGIN {printf "%.1f", (e > s) ? b / (e - s) / 1e6 : 0}')" MB/s
@@ -100,11 +101,12 @@ for round in $(seq "$ROUNDS"); do
         message_row deliver-binary "$TIDEHOST" "$HERE/deliver_binary.lua" 239.255.63.1 46301 "$MESSAGE_BYTES"
         coproc TEXTS { "$TIDEHOST" "$HERE/deliver_text.lua" 239.255.63.2 46302 "$TEXT_DATAGRAMS"; }
         exec {out}<&"${TEXTS[0]}"
+        pid=$TEXTS_PID
         read -r ready <&"$out"
         "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.2 46302 >/dev/null
         read -r delivered rate <&"$out"
         exec {out}<&-
-        wait "$TEXTS_PID" 2>/dev/null
+        wait "$pid" 2>/dev/null
         emit deliver-text "$rate" datagrams/s
         emit deliver-text-count "$delivered" datagrams
         # Texts lost while the host is busy delivering, beside a raw loop's loss under the
@@ -112,11 +114,12 @@ for round in $(seq "$ROUNDS"); do
         emit deliver-text-lost "$(( TEXT_DATAGRAMS - delivered ))" datagrams
         coproc BUSY { "$THROUGHPUT" receive-busy "$TEXT_DATAGRAMS" 239.255.63.6 46306; }
         exec {out}<&"${BUSY[0]}"
+        pid=$BUSY_PID
         read -r ready <&"$out"
         "$THROUGHPUT" send-texts "$TEXT_DATAGRAMS" 239.255.63.6 46306 >/dev/null
         read -r received <&"$out"
         exec {out}<&-
-        wait "$BUSY_PID" 2>/dev/null
+        wait "$pid" 2>/dev/null
         emit receive-busy-lost "$(( TEXT_DATAGRAMS - received ))" datagrams
         read -r delivered cpu < <("$TIDEHOST" "$HERE/text_cost.lua" 239.255.63.5 46305 "$COST_TEXTS")
         emit text-host-cpu "$(awk -v c="$cpu" -v n="$delivered" 'BEGIN {printf "%.3f", n ? 1e6 * c / n : 0}')" "us/text"
