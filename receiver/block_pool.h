@@ -4,8 +4,9 @@
 // until the host's thread delivers it. Blocks are carved from slabs of system pages
 // (receiver/system_pages.h): a slab is one large page, kBlocksPerSlab blocks, so a burst
 // that needs fresh blocks costs one fault per slab instead of five per block from the
-// heap. A block handed back stays in its slab, ready for the next datagram, so a burst
-// that meets the blocks an earlier one left costs no fault at all. Blocks are taken from
+// heap. Where a large page comes slowly (on a virtual machine whose host took the memory
+// back), the next few slabs have small pages. A block handed back stays in its slab, ready for the next
+// datagram, so a burst that meets the blocks an earlier one left costs no fault at all. Blocks are taken from
 // the oldest slab that has one free (within a slab, the one handed back last, still in
 // the processor's cache), which keeps the blocks in use together and leaves the newer
 // slabs empty once a burst is delivered; Trim gives those back to the system.
@@ -125,6 +126,9 @@ private:
     std::vector<BlockSlab*> slabs_;
     // Every slab before this one has all its blocks in use.
     size_t firstWithRoom_ = 0;
+    // New slabs that have small pages before one asks for large pages again (after one
+    // came slowly).
+    size_t smallSlabsAhead_ = 0;
     bool giveBackEmptied_ = false;
 };
 
