@@ -47,7 +47,6 @@
 #include "receiver/message_memory.h"
 #include "receiver/reassembly.h"
 #include "receiver/receive_wait.h"
-#include "receiver/system_pages.h"
 #include "sender/datagram_sender.h"
 
 namespace tide::bench {
@@ -187,40 +186,25 @@ double ResidentMiB() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// Datagrams kept one after another in slabs of the listener's kind (a large page each,
-// from the system), each in a place of a receive block's size: the raw baselines' store.
+// Datagrams kept in blocks of the listener's own kind: carved from its slabs, by the
+// listener's BlockPool, large pages and all. The raw baselines' store.
 class SlabStore {
 public:
-    SlabStore() = default;
-    SlabStore(const SlabStore&) = delete;
-    SlabStore& operator=(const SlabStore&) = delete;
-    ~SlabStore() {
-        for (uint8_t* slab : slabs_) UnmapPages(slab, kLargePageBytes);
+    explicit SlabStore(size_t expected) { kept_.reserve(expected); }
+    // The block the next datagram goes into; taken for good by Keep.
+    ReceiveBlock& Next() {
+        if (!next_) next_ = pool_.TakeFresh();
+        if (!next_) std::abort();
+        return *next_;
     }
-    // The place the next datagram goes; taken for good by Keep.
-    uint8_t* Next() {
-        if (!slab_ || used_ + kPlace > kLargePageBytes) {
-            slab_ = MapPages(kLargePageBytes, true);
-            if (!slab_) std::abort();
-            slabs_.push_back(slab_);
-            used_ = 0;
-        }
-        return slab_ + used_;
-    }
-    void Keep() {
-        used_ += kPlace;
-        ++kept_;
-    }
-    long kept() const { return kept_; }
+    void Keep() { kept_.push_back(std::move(next_)); }
+    long kept() const { return static_cast<long>(kept_.size()); }
 
 private:
-    static constexpr size_t kPlace = sizeof(ReceiveBlock);
-    std::vector<uint8_t*> slabs_;
-    uint8_t* slab_ = nullptr;
-    size_t used_ = 0;
-    long kept_ = 0;
+    BlockPool pool_;
+    std::vector<BlockPtr> kept_;
+    BlockPtr next_;
 };
-
 Received ReceiveRaw(long datagrams) {
     int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
     long received = 0;
@@ -259,12 +243,12 @@ Received ReceiveRawFresh(long datagrams) {
 // what the listener can reach with its own memory.
 Received ReceiveRawSlab(long datagrams) {
     int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
-    SlabStore store;
+    SlabStore store(static_cast<size_t>(datagrams));
     std::thread receiver([&] {
         for (;;) {
             pollfd ready{fd, POLLIN, 0};
             if (poll(&ready, 1, kSettleMilliseconds) != 1) return;
-            if (recv(fd, store.Next(), kDatagramBytes, 0) > 0) store.Keep();
+            if (recv(fd, store.Next().datagram, kDatagramBytes, 0) > 0) store.Keep();
         }
     });
     auto start = Clock::now();
@@ -485,7 +469,7 @@ void ReceiveMessage(const std::string& who, long bytes, const char* group, uint1
     }
     std::printf("ready\n");
     std::fflush(stdout);
-    SlabStore store;
+    SlabStore store(static_cast<size_t>(FragmentCount(static_cast<int32_t>(bytes))) + 64);
     std::vector<bool> fragments;
     long missing = -1;
     Reassembly reassembly;
@@ -497,7 +481,7 @@ void ReceiveMessage(const std::string& who, long bytes, const char* group, uint1
         if (raw) {
             pollfd ready{fd, POLLIN, 0};
             if (poll(&ready, 1, 100) != 1) continue;
-            uint8_t* place = store.Next();
+            uint8_t* place = store.Next().datagram;
             const ptrdiff_t length = recv(fd, place, kDatagramBytes, 0);
             if (length < kHeaderBytes) continue;
             store.Keep();
