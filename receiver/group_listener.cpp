@@ -168,8 +168,12 @@ void GroupListener::ReceiveLoop() {
             continue;
         }
         // What no handler could ever be given never takes a place in the queue, nor a
-        // notification of the host's: the block takes the next datagram instead.
-        if (!Deliverable(currentBlock->datagram, currentBlock->length)) continue;
+        // notification of the host's: the block takes the next datagram instead. Nor does
+        // it keep the memory of an earlier burst from going back after the quiet time.
+        if (!Deliverable(currentBlock->datagram, currentBlock->length)) {
+            quiet();
+            continue;
+        }
         lastDatagram = Clock::now();
         try {
             std::lock_guard<std::mutex> append(queueLock);

@@ -129,6 +129,28 @@ TEST_F(ListenerOnTheGroup, ASecondBurstIsReceivedIntoTheFirstOnesBlocksUntilAQui
         << listener.BlockBytes() << " bytes kept after a quiet spell";
 }
 
+// Datagrams that no handler could be given are dropped as they come; a peer that keeps
+// sending them does not keep an earlier burst's memory from going back.
+TEST_F(ListenerOnTheGroup, DroppedDatagramsDoNotHoldAnEarlierBurstsMemoryPastTheQuietTime) {
+    const size_t burst = 2 * BlockPool::kBlocksPerSlab;
+    ASSERT_EQ(listener.Join(kPort, kWideGroup), 0);
+    listener.Start();
+    for (size_t i = 0; i < burst; ++i) sender.Send(Marked(kDatagramBytes, 1));
+    ASSERT_TRUE(WaitForQueued(listener, burst));
+    while (listener.TakeFront()) {
+    }
+    const testing::Bytes dropped = testing::MakeDatagram({7, 2, 4, 0, 4, 1, 1}, {'x', 0, 0, 0});
+    EXPECT_TRUE(testing::WaitUntil(
+        [&] {
+            sender.Send(dropped);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return listener.BlockBytes() == kReserveSlabs * BlockPool::kSlabBytes;
+        },
+        kQuietTime + kArrivalWait))
+        << listener.BlockBytes() << " bytes kept while dropped datagrams kept coming";
+    EXPECT_EQ(listener.QueuedBlocks(), 0u);
+}
+
 // Stopped, a listener keeps only the memory of blocks still queued, and gives that back
 // as they are delivered.
 TEST_F(ListenerOnTheGroup, StopGivesBackEveryBlockNotQueuedAndTheRestAsTheyAreDelivered) {
