@@ -1,6 +1,7 @@
 // BlockPool: slabs made and given back, blocks carved from them, taken and handed back.
 #include "receiver/block_pool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <new>
@@ -52,10 +53,6 @@ constexpr size_t kLeaving = std::numeric_limits<size_t>::max();
 // to 7.5 ms, and then small pages, which the system hands out from smaller free runs it
 // never reports, come faster: in 0.6 to 1 ms for the same 2 MiB.
 constexpr std::chrono::microseconds kSlowLargePage{1000};
-// After a large page came slowly, this many slabs have small pages before the next asks
-// for a large one again: memory the system took back and memory it has at hand are not
-// handed out in any order.
-constexpr size_t kSmallSlabsAfterASlowOne = 8;
 
 BlockSlab* NewSlab(BlockPool* pool, bool largePages) {
     uint8_t* memory = kSystemPages
@@ -131,7 +128,11 @@ BlockPtr BlockPool::TakeFresh() {
     const bool slow =
         kSystemPages && largePages && std::chrono::steady_clock::now() - before > kSlowLargePage;
     std::lock_guard<std::mutex> guard(lock_);
-    if (slow) smallSlabsAhead_ = kSmallSlabsAfterASlowOne;
+    if (largePages) {
+        smallSlabsAfterSlow_ =
+            slow ? std::min(2 * smallSlabsAfterSlow_, kMostSmallSlabsInARow) : kSmallSlabsAfterASlowOne / 2;
+        if (slow) smallSlabsAhead_ = smallSlabsAfterSlow_;
+    }
     try {
         slabs_.push_back(slab);
     } catch (const std::bad_alloc&) {

@@ -126,9 +126,17 @@ private:
     std::vector<BlockSlab*> slabs_;
     // Every slab before this one has all its blocks in use.
     size_t firstWithRoom_ = 0;
-    // New slabs that have small pages before one asks for large pages again (after one
-    // came slowly).
+    // After a large page came slowly, this many slabs have small pages before the next
+    // asks for a large one again (memory the system took back and memory it has at hand
+    // are not handed out in any order), twice as many after each further slow one, up to
+    // the most: a burst that meets memory the host took back pays a slow page a few times,
+    // not every few slabs.
+    static constexpr size_t kSmallSlabsAfterASlowOne = 8;
+    static constexpr size_t kMostSmallSlabsInARow = 256;
+    // New slabs that have small pages before one asks for a large page again, and half of
+    // what the next slow one sets ahead.
     size_t smallSlabsAhead_ = 0;
+    size_t smallSlabsAfterSlow_ = kSmallSlabsAfterASlowOne / 2;
     bool giveBackEmptied_ = false;
 };
 
