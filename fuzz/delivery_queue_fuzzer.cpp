@@ -19,7 +19,6 @@
 
 #include "fuzz/delivery_target.h"
 #include "fuzz/fuzz_support.h"
-#include "host/address_table.h"
 #include "receiver/group_listener.h"
 
 namespace {
@@ -68,12 +67,7 @@ class QueueTarget final : public tide::fuzzing::DeliveryTarget {
 
     // The object's GroupListener, found the way a script finds it: its "Pointer".
     void Attach() override {
-        emulator::CallOutcome pointer = calls.Get(listener->value(), "Pointer");
-        const auto number = static_cast<uint32_t>(host.IntegerOf(pointer.result).value_or(0));
-        host.Release(pointer.result);
-        void* worker = nullptr;
-        host.addressTable()->Resolve(number, sizeof(tide::GroupListener), &worker);
-        queue = static_cast<tide::GroupListener*>(worker);
+        queue = static_cast<tide::GroupListener*>(listener->Worker(sizeof(tide::GroupListener)));
         TIDE_FUZZ_CHECK(queue != nullptr, "the receiver's Pointer names its listener");
     }
 

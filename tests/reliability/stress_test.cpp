@@ -11,7 +11,6 @@
 #include <random>
 #include <thread>
 
-#include "host/address_table.h"
 #include "receiver/group_listener.h"
 #include "receiver/system_pages.h"
 #include "tests/reliability/memory.h"
@@ -37,17 +36,6 @@ constexpr int32_t kFloodChunk = 100;
 // the queue's entry).
 constexpr size_t kBlockOverheadBytes = 4096;
 constexpr size_t kSlackBytes = 4 << 20;
-
-// The object's GroupListener, named by its "Pointer" property as a script finds it.
-GroupListener* ListenerOf(emulator::Host& host, ScriptedListener& listener) {
-    emulator::ScriptCalls calls(host);
-    emulator::CallOutcome pointer = calls.Get(listener.value(), "Pointer");
-    const auto number = static_cast<uint32_t>(host.IntegerOf(pointer.result).value_or(0));
-    host.Release(pointer.result);
-    void* worker = nullptr;
-    if (host.addressTable()->Resolve(number, sizeof(GroupListener), &worker) != host::kOk) return nullptr;
-    return static_cast<GroupListener*>(worker);
-}
 
 Bytes TextDatagram(int32_t index, char letter) {
     return MakeDatagram({kTypeText, index, 4, 0, 4, 1, 1}, {static_cast<uint8_t>(letter), 0, 0, 0});
@@ -221,7 +209,7 @@ TEST_F(StressTest, AFloodWithoutNotificationsCostsTheQueueOnlyAndDrains) {
     // The object's listener, found the way a script finds it, for its queue and the
     // memory its blocks take outside the heap (none in the sanitizer builds, where each
     // block is a heap block the heap's count includes).
-    GroupListener* const queue = ListenerOf(host, listener);
+    auto* const queue = static_cast<GroupListener*>(listener.Worker(sizeof(GroupListener)));
     ASSERT_NE(queue, nullptr);
     auto held = [&] { return HeldBytes() + (kSystemPages ? queue->BlockBytes() : 0); };
 

@@ -114,6 +114,16 @@ int32_t ScriptedListener::BufferSize() {
     return size;
 }
 
+void* ScriptedListener::Worker(size_t bytes) {
+    emulator::CallOutcome pointer = calls_.Get(object_, "Pointer");
+    const auto number = static_cast<uint32_t>(host_.IntegerOf(pointer.result).value_or(0));
+    host_.Release(pointer.result);
+    void* worker = nullptr;
+    if (host_.addressTable()->Resolve(number, static_cast<uint32_t>(bytes), &worker) != host::kOk)
+        return nullptr;
+    return worker;
+}
+
 int32_t ScriptedListener::Call(std::string_view member, std::initializer_list<host::HostValue> arguments) {
     emulator::CallOutcome outcome = calls_.Call(object_, member, arguments);
     lastStatus_ = outcome.status;

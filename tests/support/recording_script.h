@@ -101,6 +101,10 @@ public:
     int32_t Close() { return Call("Close"); }
     void SetDirectorCode(const std::string& name);
     int32_t BufferSize();
+    // The object's worker (a Tidelisten's GroupListener), found the way a script finds
+    // it: the address its "Pointer" property names, readable for `bytes` bytes; null when
+    // it names none.
+    void* Worker(size_t bytes);
 
     // A member call answering an integer (INT32_MIN for anything else).
     int32_t Call(std::string_view member, std::initializer_list<host::HostValue> arguments = {});
