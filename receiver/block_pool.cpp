@@ -54,19 +54,23 @@ constexpr size_t kLeaving = std::numeric_limits<size_t>::max();
 // never reports, come faster: in 0.6 to 1 ms for the same 2 MiB.
 constexpr std::chrono::microseconds kSlowLargePage{1000};
 
+// Gives back a slab's memory, made by NewSlab.
+void ReleaseSlabMemory(uint8_t* memory) {
+    if (kSystemPages) {
+        UnmapPages(memory, BlockPool::kSlabBytes);
+    } else {
+        ::operator delete(memory);
+    }
+}
+
 BlockSlab* NewSlab(BlockPool* pool, bool largePages) {
     uint8_t* memory = kSystemPages
                           ? MapPages(BlockPool::kSlabBytes, largePages)
                           : static_cast<uint8_t*>(::operator new(BlockPool::kSlabBytes, std::nothrow));
     if (!memory) return nullptr;
     auto* slab = new (std::nothrow) BlockSlab(memory, pool);
-    if (slab) return slab;
-    if (kSystemPages) {
-        UnmapPages(memory, BlockPool::kSlabBytes);
-    } else {
-        ::operator delete(memory);
-    }
-    return nullptr;
+    if (!slab) ReleaseSlabMemory(memory);
+    return slab;
 }
 
 }  // namespace
@@ -90,11 +94,7 @@ BlockPool::~BlockPool() {
 void BlockPool::Free(BlockSlab* slab) noexcept {
     for (size_t i = 0; i < slab->carved; ++i)
         reinterpret_cast<ReceiveBlock*>(slab->memory + i * sizeof(ReceiveBlock))->~ReceiveBlock();
-    if (kSystemPages) {
-        UnmapPages(slab->memory, kSlabBytes);
-    } else {
-        ::operator delete(slab->memory);
-    }
+    ReleaseSlabMemory(slab->memory);
     delete slab;
 }
 

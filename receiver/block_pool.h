@@ -5,11 +5,12 @@
 // (receiver/system_pages.h): a slab is one large page, kBlocksPerSlab blocks, so a burst
 // that needs fresh blocks costs one fault per slab instead of five per block from the
 // heap. Where a large page comes slowly (on a virtual machine whose host took the memory
-// back), the next few slabs have small pages. A block handed back stays in its slab, ready for the next
-// datagram, so a burst that meets the blocks an earlier one left costs no fault at all. Blocks are taken from
-// the oldest slab that has one free (within a slab, the one handed back last, still in
-// the processor's cache), which keeps the blocks in use together and leaves the newer
-// slabs empty once a burst is delivered; Trim gives those back to the system.
+// back), the next few slabs have small pages. A block handed back stays in its slab,
+// ready for the next datagram, so a burst that meets the blocks an earlier one left costs
+// no fault at all. Blocks are taken from the oldest slab that has one free (within a
+// slab, the one handed back last, still in the processor's cache), which keeps the blocks
+// in use together and leaves the newer slabs empty once a burst is delivered; Trim gives
+// those back to the system.
 //
 // In the sanitizer builds a slab is one block from the heap, so that each block is
 // checked on its own, as before slabs.

@@ -43,10 +43,11 @@ constexpr size_t kReserveSlabs = 1;
 // system for a new slab: the datagrams wait in the socket meanwhile, in memory the system
 // holds already, so that a host thread slower than the network (as while a large message
 // first fills its reassembly buffer) does not make the listener's memory grow by every
-// datagram it is behind. The socket is looked at every kSpareWaitSlice and half its buffer is still
-// free, so nothing more is dropped. A wait lasts at most kSpareWait, longer than a busy
-// machine keeps the host's thread from running; one that ends empty (the host is busy
-// elsewhere) takes a fresh block, and the next wait comes once a block has come back.
+// datagram it is behind. The socket is looked at every kSpareWaitSlice and half its
+// buffer is still free, so nothing more is dropped. A wait lasts at most kSpareWait,
+// longer than a busy machine keeps the host's thread from running; one that ends empty
+// (the host is busy elsewhere) takes a fresh block, and the next wait comes once a block
+// has come back.
 constexpr std::chrono::milliseconds kSpareWait{50};
 constexpr std::chrono::milliseconds kSpareWaitSlice{1};
 // ... and only while the socket's buffer has this much free: what loopback brings in
