@@ -170,7 +170,7 @@ struct Received {
     double datagrams;
     double perSecond;
     // The process's resident memory in MiB: before the burst, at its peak, and after the
-    // quiet time that follows its delivery (receive-listener only).
+    // quiet time that follows its delivery (ReceiveListener with `memory` only).
     double residentBefore = 0;
     double residentPeak = 0;
     double residentAfter = 0;
@@ -186,16 +186,34 @@ double ResidentMiB() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// Datagrams kept in blocks of the listener's own kind: carved from its slabs, by the
-// listener's BlockPool, large pages and all. The raw baselines' store.
+// The raw baselines' stores of kept datagrams: Next is where the next datagram goes,
+// Keep takes it for good.
+//
+// Each datagram in a block of fresh heap memory, as the listener kept them before slabs.
+class HeapStore {
+public:
+    explicit HeapStore(size_t expected) { kept_.reserve(expected); }
+    uint8_t* Next() {
+        if (!next_) next_.reset(new uint8_t[kDatagramBytes]);
+        return next_.get();
+    }
+    void Keep() { kept_.push_back(std::move(next_)); }
+    long kept() const { return static_cast<long>(kept_.size()); }
+
+private:
+    std::vector<std::unique_ptr<uint8_t[]>> kept_;
+    std::unique_ptr<uint8_t[]> next_;
+};
+
+// Each datagram in a block of the listener's own kind: carved from its slabs, by the
+// listener's BlockPool, large pages and all.
 class SlabStore {
 public:
     explicit SlabStore(size_t expected) { kept_.reserve(expected); }
-    // The block the next datagram goes into; taken for good by Keep.
-    ReceiveBlock& Next() {
+    uint8_t* Next() {
         if (!next_) next_ = pool_.TakeFresh();
         if (!next_) std::abort();
-        return *next_;
+        return next_->datagram;
     }
     void Keep() { kept_.push_back(std::move(next_)); }
     long kept() const { return static_cast<long>(kept_.size()); }
@@ -205,6 +223,7 @@ private:
     std::vector<BlockPtr> kept_;
     BlockPtr next_;
 };
+
 Received ReceiveRaw(long datagrams) {
     int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
     long received = 0;
@@ -217,38 +236,17 @@ Received ReceiveRaw(long datagrams) {
     return {static_cast<double>(received), received / burst};
 }
 
-// The raw loop that does what the listener must: keeps every datagram of the burst, each
-// in a block of fresh memory. Its pages are the system's price the listener pays too.
-Received ReceiveRawFresh(long datagrams) {
+// The raw loop that does what the listener must: keeps every datagram of the burst, in
+// `Store` (HeapStore or SlabStore). Its pages are the system's price the listener pays too.
+template <typename Store>
+Received ReceiveKeepingAll(long datagrams) {
     int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
-    std::vector<std::unique_ptr<uint8_t[]>> kept;
-    kept.reserve(static_cast<size_t>(datagrams));
+    Store store(static_cast<size_t>(datagrams));
     std::thread receiver([&] {
         for (;;) {
             pollfd ready{fd, POLLIN, 0};
             if (poll(&ready, 1, kSettleMilliseconds) != 1) return;
-            std::unique_ptr<uint8_t[]> block(new uint8_t[kDatagramBytes]);
-            if (recv(fd, block.get(), kDatagramBytes, 0) > 0) kept.push_back(std::move(block));
-        }
-    });
-    auto start = Clock::now();
-    SendBurst(kGroup, kPort, datagrams);
-    double burst = Seconds(start);
-    receiver.join();
-    close(fd);
-    return {static_cast<double>(kept.size()), kept.size() / burst};
-}
-
-// The raw loop that keeps every datagram of the burst in slabs of the listener's kind:
-// what the listener can reach with its own memory.
-Received ReceiveRawSlab(long datagrams) {
-    int fd = JoinedSocket(kGroup, kPort, kReceiveBufferBytes);
-    SlabStore store(static_cast<size_t>(datagrams));
-    std::thread receiver([&] {
-        for (;;) {
-            pollfd ready{fd, POLLIN, 0};
-            if (poll(&ready, 1, kSettleMilliseconds) != 1) return;
-            if (recv(fd, store.Next().datagram, kDatagramBytes, 0) > 0) store.Keep();
+            if (recv(fd, store.Next(), kDatagramBytes, 0) > 0) store.Keep();
         }
     });
     auto start = Clock::now();
@@ -404,7 +402,10 @@ void DeliverAll(GroupListener& listener) {
     }
 }
 
-Received ReceiveListener(long datagrams, bool second = false) {
+// A burst into a listener, none delivered; with `second`, after a first one delivered.
+// With `memory`, the process's resident memory before the burst, at its peak, and after
+// the burst was delivered and the quiet time passed.
+Received ReceiveListener(long datagrams, bool second, bool memory) {
     GroupListener listener;
     if (listener.Join(kPort, kWideGroup) != 0) {
         std::fprintf(stderr, "cannot join %s\n", kGroup);
@@ -418,17 +419,19 @@ Received ReceiveListener(long datagrams, bool second = false) {
         DeliverAll(listener);
     }
     Received got{};
-    got.residentBefore = ResidentMiB();
+    if (memory) got.residentBefore = ResidentMiB();
     auto start = Clock::now();
     SendBurst(kGroup, kPort, datagrams);
     double burst = Seconds(start);
     const size_t queued = SettledQueue(listener);
     got.datagrams = static_cast<double>(queued);
     got.perSecond = queued / burst;
-    got.residentPeak = ResidentMiB();
-    DeliverAll(listener);
-    std::this_thread::sleep_for(kQuietTime + 3 * kReceiveTimeout);
-    got.residentAfter = ResidentMiB();
+    if (memory) {
+        got.residentPeak = ResidentMiB();
+        DeliverAll(listener);
+        std::this_thread::sleep_for(kQuietTime + 3 * kReceiveTimeout);
+        got.residentAfter = ResidentMiB();
+    }
     listener.Stop();
     return got;
 }
@@ -448,7 +451,7 @@ Received ReceiveListenerWarm(long datagrams) {
         DeliverAll(earlier);
         earlier.Stop();
     }
-    return ReceiveListener(datagrams);
+    return ReceiveListener(datagrams, false, false);
 }
 
 // One binary message of `bytes` bytes to a receiver whose socket buffer is `bufferBytes`
@@ -481,7 +484,7 @@ void ReceiveMessage(const std::string& who, long bytes, const char* group, uint1
         if (raw) {
             pollfd ready{fd, POLLIN, 0};
             if (poll(&ready, 1, 100) != 1) continue;
-            uint8_t* place = store.Next().datagram;
+            uint8_t* place = store.Next();
             const ptrdiff_t length = recv(fd, place, kDatagramBytes, 0);
             if (length < kHeaderBytes) continue;
             store.Keep();
@@ -624,10 +627,10 @@ int main(int argc, char** argv) {
                row == "receive-listener" || row == "receive-listener-second" ||
                row == "receive-listener-warm") {
         Received got = row == "receive-raw"               ? ReceiveRaw(count)
-                       : row == "receive-raw-fresh"       ? ReceiveRawFresh(count)
-                       : row == "receive-raw-slab"        ? ReceiveRawSlab(count)
-                       : row == "receive-listener"        ? ReceiveListener(count)
-                       : row == "receive-listener-second" ? ReceiveListener(count, true)
+                       : row == "receive-raw-fresh"       ? ReceiveKeepingAll<HeapStore>(count)
+                       : row == "receive-raw-slab"        ? ReceiveKeepingAll<SlabStore>(count)
+                       : row == "receive-listener"        ? ReceiveListener(count, false, true)
+                       : row == "receive-listener-second" ? ReceiveListener(count, true, false)
                                                           : ReceiveListenerWarm(count);
         std::printf("%s %.0f datagrams %.1f datagrams/s", row.c_str(), got.datagrams, got.perSecond);
         if (row == "receive-listener")
